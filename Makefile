@@ -1,0 +1,26 @@
+# Set-up, build and test entry points. Every target installs what is missing first.
+BUILD ?= build
+BENCH := $(abspath $(BUILD))/bench
+CMAKE_COMMON := -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: deps build test demo bench screens smoke32 clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD)/win32 $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake >/dev/null
+	@cmake --build $(BUILD)/win32
+	@cmake -S . -B $(BUILD)/win64 $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
+		-DQUORLEN_TESTS=ON -DQUORLEN_BENCH_DIR=$(BENCH) >/dev/null
+	@cmake --build $(BUILD)/win64
+
+test: build
+	@scripts/run-tests $(BUILD)
+
+bench: build
+	@scripts/run-bench $(BUILD)
+
+clean:
+	@scripts/bench stop $(BENCH) 2>/dev/null || true
+	rm -rf $(BUILD)

@@ -1,0 +1,5 @@
+#include "base/Platform.h"
+
+GetVersionExFn g_getVersionEx = GetVersionExA;
+MessageBoxFn g_messageBox = MessageBoxA;
+ExitWindowsExFn g_exitWindowsEx = ExitWindowsEx;

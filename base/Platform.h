@@ -1,0 +1,17 @@
+// The platform calls that tests may replace (see base/Seam.h): the ones that cannot be
+// made to fail for real under test, and the reboot, which would end the test machine.
+// The program itself always calls through these pointers to the real functions.
+#ifndef QUORLEN_BASE_PLATFORM_H
+#define QUORLEN_BASE_PLATFORM_H
+
+#include <windows.h>
+
+using GetVersionExFn = BOOL(WINAPI*)(LPOSVERSIONINFOA);
+using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+using ExitWindowsExFn = BOOL(WINAPI*)(UINT, DWORD);
+
+extern GetVersionExFn g_getVersionEx;
+extern MessageBoxFn g_messageBox;
+extern ExitWindowsExFn g_exitWindowsEx;
+
+#endif

@@ -1,0 +1,54 @@
+#include "base/Text.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+#include <stdio.h>
+#include <string.h>
+
+int CopyText(char* dst, size_t capacity, const char* src) {
+    if (capacity == 0) return 0;
+    dst[0] = '\0';
+    return AppendText(dst, capacity, src);
+}
+
+int AppendText(char* dst, size_t capacity, const char* src) {
+    if (capacity == 0) return 0;
+    size_t used = strnlen(dst, capacity);
+    if (used == capacity) {  // unterminated: terminate what is there, append nothing
+        dst[capacity - 1] = '\0';
+        return 0;
+    }
+    size_t room = capacity - 1 - used;
+    size_t len = strlen(src);
+    size_t n = len < room ? len : room;
+    memcpy(dst + used, src, n);
+    dst[used + n] = '\0';
+    return n == len ? 1 : 0;
+}
+
+int FormatTextV(char* dst, size_t capacity, const char* format, va_list args) {
+    if (capacity == 0) return 0;
+    // _vsnprintf leaves the buffer unterminated when the text fills it, and returns a
+    // negative count when it had to cut.
+    int n = _vsnprintf(dst, capacity - 1, format, args);
+    dst[capacity - 1] = '\0';
+    if (n < 0) return 0;
+    dst[n] = '\0';
+    return 1;
+}
+
+int FormatText(char* dst, size_t capacity, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int ok = FormatTextV(dst, capacity, format, args);
+    va_end(args);
+    return ok;
+}
+
+int AppendPath(char* path, size_t capacity, const char* more) {
+    if (capacity < MAX_PATH) return 0;
+    // PathAppendA's contract covers inputs shorter than MAX_PATH only: it then writes
+    // at most MAX_PATH characters, or fails and leaves the buffer as it was.
+    if (strnlen(path, MAX_PATH) >= MAX_PATH || strnlen(more, MAX_PATH) >= MAX_PATH) return 0;
+    return PathAppendA(path, more) ? 1 : 0;
+}
