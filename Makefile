@@ -24,3 +24,9 @@ bench: build
 clean:
 	@scripts/bench stop $(BENCH) 2>/dev/null || true
 	rm -rf $(BUILD)
+
+demo: build
+	@scripts/demo $(BUILD)
+
+smoke32: build
+	@scripts/smoke32 $(BUILD)

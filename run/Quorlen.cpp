@@ -1,11 +1,99 @@
-// The updater's entry. The update run itself arrives with the deployment and message
-// rooms; until then the entry sets up the log and leaves.
+// The update run: one pass from start to exit. It owns the logger and the path buffers
+// that the steps share, shows at most one message box and always exits with 0.
 #include <windows.h>
 
+#include <new>
+#include <string>
+
+#include "base/Platform.h"
+#include "base/Text.h"
+#include "deploy/Deploy.h"
 #include "log/Logger.h"
+#include "resources/resource.h"
+#include "run/InstallLocation.h"
+#include "ui/Messages.h"
+
+namespace {
+
+const char kTag[] = "Quorlen::WinMain(Zindra)";
+
+void ShowMessage(UINT id) {
+    if (DisplayMessage(id) == 0) LOG_ERROR(" Quorlen:: Failed to disply messagebox");
+}
+
+// Keeps the text after the last comma of the registry value: the install directory.
+void KeepInstallDirectory(PathBuffer& install) {
+    std::string value = install;
+    size_t comma = value.rfind(',');
+    if (comma != std::string::npos) CopyText(install, value.c_str() + comma + 1);
+}
+
+// The steps between the logger's creation and its closing; a failed gate returns
+// straight to the finish.
+void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, int* replaced) {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!g_getVersionEx(&version)) {
+        OutputDebugStringA(" Quorlen:: GetVersionEx Failed ");
+        return;
+    }
+    if (version.dwMajorVersion != 5 || (version.dwMinorVersion != 0 && version.dwMinorVersion != 1)) {
+        ShowMessage(IDS_NOT_SUPPORTED);
+        LOG_ERROR(" Quorlen:: OS not supported");
+        return;
+    }
+
+    if (GetInstalledPath(install) != 1) {
+        ShowMessage(IDS_NOT_SUPPORTED);
+        LOG_ERROR(" Quorlen:: Could not get the installation path. So, No relevant Software found");
+        return;
+    }
+    KeepInstallDirectory(install);
+    // PathAppendA adds the separator only where the value lacks one.
+    if (!AppendPath(install, "Data")) LOG_MAIN_TRACE("%s %s", kTag, "PathAppend Failed");
+    CopyText(target, install);
+
+    // A temp folder longer than the buffer is reported with the size it needs and
+    // leaves the buffer unfilled: as good as none.
+    DWORD tempLength = GetTempPathA(kPathSize, g_tempFolder);
+    if (tempLength == 0 || tempLength >= kPathSize) {
+        g_tempFolder[0] = '\0';
+        LOG_ERROR("%s%s", kTag, "GetTempPath function failed to get temp Path");
+        return;
+    }
+    CopyText(tempCopy, g_tempFolder);
+
+    if (!ExtractTXT()) return;  // the extractor has logged the cause
+
+    int replacedResult = FileReplace(target, replaced);
+    if (*replaced == 1) {
+        // The date matched; when the copy and its reboot-time fallback both failed the
+        // installed list is still the old one, and the user must not be told otherwise.
+        ShowMessage(replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
+    } else {
+        ShowMessage(IDS_NOT_SUPPORTED);
+        LOG_ERROR(" Quorlen:: Filereplace function Failed  OR As Version is Higher or Equal "
+                  "To the File being updated");
+    }
+
+    if (!DeleteFilesFromTemp(tempCopy))
+        LOG_ERROR("Deleting files from temp folder failed............");
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    g_logger = new Logger("Olvane_Quorlenlog_Zindra", "PatchUpdate");
+    PathBuffer install = {};   // the raw value, then the install directory, then its Data folder
+    PathBuffer target = {};    // the Data folder, handed to the replacement
+    PathBuffer tempCopy = {};  // the temp folder, handed to the clean-up
+    int replaced = 0;
+
+    g_logger = new (std::nothrow) Logger("Olvane_Quorlenlog_Zindra", "PatchUpdate");
+    LOG_MAIN_TRACE("%s%s", kTag, "- Entering");
+
+    RunUpdate(install, target, tempCopy, &replaced);
+
+    LOG_MAIN_TRACE("%s%s", kTag, "- Exiting");
     delete g_logger;
     g_logger = nullptr;
     return 0;

@@ -1,0 +1,78 @@
+// The update run inside the test process, for the two platform failures that only a
+// seam can make: GetVersionExA failing and the message box failing.
+#include <thread>
+
+#include "base/Platform.h"
+#include "base/Seam.h"
+#include "tests/e2e/E2eFixture.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int);
+
+namespace e2e {
+namespace {
+
+BOOL WINAPI FailingGetVersionEx(LPOSVERSIONINFOA) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+int WINAPI FailingMessageBox(HWND, LPCSTR, LPCSTR, UINT) { return 0; }
+
+int RunWinMain() {
+    char commandLine[] = "";
+    return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+}
+
+TEST_F(UpdaterScenario, VersionUnknownEndsSilently) {
+    InstallSuite();
+    qt::WriteLogConfig(15);
+    ScopedSeam<GetVersionExFn> seam(g_getVersionEx, FailingGetVersionEx);
+
+    EXPECT_EQ(0, RunWinMain());
+
+    EXPECT_TRUE(qt::NoBoxWithCaption("Olvane"));
+    EXPECT_EQ(kOldList, Installed());
+    EXPECT_FALSE(qt::FileExists(StagedPath()));
+    EXPECT_EQ((std::vector<std::string>{"Main Trace|Quorlen::WinMain(Zindra)- Entering",
+                                        "Main Trace|Quorlen::WinMain(Zindra)- Exiting"}),
+              qt::RecordLines());
+}
+
+TEST_F(UpdaterScenario, BoxThatCannotBeShownIsLogged) {
+    ScopedSeam<MessageBoxFn> seam(g_messageBox, FailingMessageBox);
+    // No installation: message 1 is due, and the box fails.
+    EXPECT_EQ(0, RunWinMain());
+    std::vector<std::string> records = qt::RecordLines();
+    EXPECT_EQ((std::vector<std::string>{
+                  "Error|Quorlen::GetInstalledPathRegOpenKeyEx Failed for Olvane_REG_INSTALL_KEY",
+                  "Error| Quorlen:: Failed to disply messagebox",
+                  "Error| Quorlen:: Could not get the installation path. So, No relevant Software "
+                  "found"}),
+              records);
+
+    // The superseded list, replaced, and then the box fails: the failure is logged after
+    // the replacement, and the staged copy is still cleaned up.
+    qt::ResetLogFiles();
+    InstallSuite();
+    EXPECT_EQ(0, RunWinMain());
+    EXPECT_EQ(qt::ExpectedRegionList(), Installed());
+    EXPECT_FALSE(qt::FileExists(StagedPath()));
+    EXPECT_EQ((std::vector<std::string>{kRecordQueried, "Error| Quorlen:: Failed to disply messagebox"}),
+              qt::RecordLines());
+}
+
+TEST_F(UpdaterScenario, RunInProcessShowsOneBoxAndReturnsZero) {
+    InstallSuite();
+    qt::BoxSeen seen;
+    std::thread watcher([&seen] { seen = qt::WaitForBoxAndPressOk("Olvane"); });
+    int result = RunWinMain();
+    watcher.join();
+
+    EXPECT_EQ(0, result);
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(kTextCompleted, seen.text);
+    EXPECT_EQ(qt::ExpectedRegionList(), Installed());
+}
+
+}  // namespace
+}  // namespace e2e

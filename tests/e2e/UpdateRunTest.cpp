@@ -1,0 +1,249 @@
+// The updater end to end: the real Quorlen.exe in its own process, as a user starts it,
+// with what the user sees (the box) and what an administrator finds afterwards (the
+// installed list, the temp folder, the pending rename, the INI file and the log).
+#include "tests/e2e/E2eFixture.h"
+
+namespace e2e {
+namespace {
+
+const std::string kSeededIni =
+    "[Signature]\r\nPROJECT=Kestrin\r\nMANUFACTURER=Olvane\r\n"
+    "[Modules]\r\nOlvane_Quorlenlog_Zindra=1\r\nDEFAULT=1\r\n"
+    "[LogLevels]\r\nLOG_DISABLED=0\r\nLOG_ERROR=1\r\nLOG_WARNING=2\r\nLOG_MAINTRACE=4\r\n"
+    "LOG_DETAILEDTRACE=8\r\n"
+    "[LogFileSize]\r\nFILESIZE=524288\r\n";
+
+TEST_F(UpdaterScenario, ReplacesSupersededListOnXpAndWindows2000) {
+    for (const char* version : {"winxp", "win2k"}) {
+        SCOPED_TRACE(version);
+        Clean();
+        qt::SetUpdaterWindowsVersion(version);
+        InstallSuite();
+
+        qt::UpdaterRun run = qt::RunUpdater();
+
+        ASSERT_TRUE(run.process.finished);
+        EXPECT_EQ(0u, run.process.exitCode);
+        EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
+        EXPECT_EQ(qt::ExpectedRegionList(), Installed());
+        EXPECT_FALSE(qt::FileExists(StagedPath()));
+        EXPECT_FALSE(qt::FileExists(kDriveRootCopy));
+        EXPECT_TRUE(qt::PendingRenames().empty());
+        EXPECT_EQ(kSeededIni, qt::ReadFileBytes(qt::LogConfigPath()));
+        EXPECT_EQ(std::vector<std::string>{kRecordQueried}, qt::RecordLines());
+    }
+}
+
+TEST_F(UpdaterScenario, LaterWindowsVersionsAreNotApplicable) {
+    for (const char* version : {"win7", "win2003"}) {
+        SCOPED_TRACE(version);
+        Clean();
+        qt::SetUpdaterWindowsVersion(version);
+        InstallSuite();
+
+        qt::UpdaterRun run = qt::RunUpdater();
+
+        ExpectNotApplicable(run);
+        EXPECT_EQ(kOldList, Installed());
+        // The logger comes before the version gate: its file is seeded all the same.
+        EXPECT_EQ(kSeededIni, qt::ReadFileBytes(qt::LogConfigPath()));
+        EXPECT_EQ(std::vector<std::string>{"Error| Quorlen:: OS not supported"}, qt::RecordLines());
+    }
+}
+
+TEST_F(UpdaterScenario, MissingInstallationIsNotApplicable) {
+    qt::UpdaterRun run = qt::RunUpdater();
+
+    ExpectNotApplicable(run);
+    EXPECT_FALSE(qt::FileExists(kSuite));
+    EXPECT_EQ((std::vector<std::string>{
+                  "Error|Quorlen::GetInstalledPathRegOpenKeyEx Failed for Olvane_REG_INSTALL_KEY",
+                  "Error| Quorlen:: Could not get the installation path. So, No relevant Software "
+                  "found"}),
+              qt::RecordLines());
+}
+
+TEST_F(UpdaterScenario, InstallDirectoryIsTheTextAfterTheLastComma) {
+    struct Case {
+        const char* value;
+        bool replaced;
+    } cases[] = {
+        {"C:\\QuorlenSuite", true},                  // no comma: the whole value
+        {"a,b,,C:\\QuorlenSuite", true},             // several commas: after the last one
+        {"x,C:\\QuorlenSuite\\", true},              // one separator before Data
+        {"x,C:\\Elsewhere,C:\\QuorlenSuite", true},  // a path before the last comma is ignored
+        {"x, C:\\QuorlenSuite", false},              // the blank stays: no such folder
+        {"C:\\QuorlenSuite,", false},                // nothing after the comma
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        Clean();
+        InstallSuite(c.value);
+
+        qt::UpdaterRun run = qt::RunUpdater();
+
+        EXPECT_EQ(0u, run.process.exitCode);
+        if (c.replaced) {
+            EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
+            EXPECT_EQ(qt::ExpectedRegionList(), Installed());
+        } else {
+            ExpectNotApplicable(run);
+            EXPECT_EQ(kOldList, Installed());
+        }
+    }
+}
+
+TEST_F(UpdaterScenario, OnlyTheSupersededDateIsReplaced) {
+    struct Case {
+        const char* name;
+        int year, month, day, hour, minute;
+    } cases[] = {
+        {"one day later", 2004, 12, 4, 0, 0},
+        {"one minute before the day", 2004, 12, 2, 23, 59},
+        {"same day a year later", 2005, 12, 3, 12, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        InstallSuite(std::string("x,") + kSuite, c.year, c.month, c.day, c.hour, c.minute);
+
+        qt::UpdaterRun run = qt::RunUpdater();
+
+        ExpectNotApplicable(run);
+        EXPECT_EQ(kOldList, Installed());
+        EXPECT_EQ((std::vector<std::string>{
+                      kRecordQueried,
+                      "Error|Quorlen::FileReplace Version of File is Equal To or Higher",
+                      kRecordNotApplicable}),
+                  qt::RecordLines());
+    }
+}
+
+TEST_F(UpdaterScenario, AbsentListIsNotCreated) {
+    InstallSuite();
+    ASSERT_TRUE(qt::RemoveFile(kTarget));
+
+    qt::UpdaterRun run = qt::RunUpdater();
+
+    ExpectNotApplicable(run);
+    EXPECT_FALSE(qt::FileExists(kTarget));
+    EXPECT_EQ((std::vector<std::string>{
+                  kRecordQueried,
+                  "Error|Quorlen::FileReplace The Required File is not present in the Destination",
+                  kRecordNotApplicable}),
+              qt::RecordLines());
+}
+
+// Another program reads the list: the update waits in the drive root for the reboot.
+TEST_F(UpdaterScenario, ListInUseIsScheduledForTheNextStart) {
+    InstallSuite("x,C:\\QuorlenSuite\\");
+    HANDLE reader = CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+
+    qt::UpdaterRun run = qt::RunUpdater();
+    CloseHandle(reader);
+
+    EXPECT_EQ(0u, run.process.exitCode);
+    EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
+    EXPECT_EQ(kOldList, Installed());
+    EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kDriveRootCopy));
+    EXPECT_FALSE(qt::FileExists(StagedPath()));
+    EXPECT_EQ((std::vector<std::string>{"\\??\\C:\\vexo_regions.txt",
+                                        "!\\??\\C:\\QuorlenSuite\\Data\\vexo_regions.txt"}),
+              qt::PendingRenames());
+    EXPECT_EQ((std::vector<std::string>{
+                  kRecordQueried,
+                  "Error|Quorlen::FileReplaceC:\\QuorlenSuite\\Data\\vexo_regions.txtCopying file "
+                  "failed since  file is in use by other applications"}),
+              qt::RecordLines());
+}
+
+// In use, and the drive-root copy impossible: the user is told the truth.
+TEST_F(UpdaterScenario, FailedReplacementIsReportedAsFailed) {
+    InstallSuite();
+    ASSERT_TRUE(CreateDirectoryA(kDriveRootCopy, nullptr));
+    HANDLE reader = CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+
+    qt::UpdaterRun run = qt::RunUpdater();
+    CloseHandle(reader);
+    RemoveDirectoryA(kDriveRootCopy);
+
+    EXPECT_EQ(0u, run.process.exitCode);
+    EXPECT_EQ(std::vector<std::wstring>{kTextFailed}, run.boxes);
+    EXPECT_EQ(kOldList, Installed());
+    EXPECT_TRUE(qt::PendingRenames().empty());
+    EXPECT_EQ((std::vector<std::string>{
+                  kRecordQueried,
+                  "Error|Quorlen::FileReplaceC:\\QuorlenSuite\\Data\\vexo_regions.txtCopying file "
+                  "failed since  file is in use by other applications",
+                  "Error|Quorlen::CopyFileToSameDriveCopying file failed",
+                  "Error|Quorlen::FileReplaceCopyFileToSameDrive failed"}),
+              qt::RecordLines());
+}
+
+// No writable configuration: no log at all, and the user sees the same run.
+TEST_F(UpdaterScenario, UnwritableLogConfigurationChangesNothingForTheUser) {
+    InstallSuite();
+    ASSERT_TRUE(CreateDirectoryA(qt::LogConfigPath().c_str(), nullptr));
+
+    qt::UpdaterRun run = qt::RunUpdater();
+    RemoveDirectoryA(qt::LogConfigPath().c_str());
+
+    EXPECT_EQ(0u, run.process.exitCode);
+    EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
+    EXPECT_EQ(qt::ExpectedRegionList(), Installed());
+    EXPECT_FALSE(qt::FileExists(qt::LogFilePath()));
+}
+
+TEST_F(UpdaterScenario, FullTraceOfTheReplacement) {
+    InstallSuite();
+    qt::WriteLogConfig(15);
+
+    qt::UpdaterRun run = qt::RunUpdater();
+
+    EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
+    EXPECT_EQ((std::vector<std::string>{
+                  "Main Trace|Quorlen::WinMain(Zindra)- Entering",
+                  "Main Trace|Quorlen::GetInstalledPath - Entering",
+                  kRecordQueried,
+                  "Main Trace|Quorlen::GetInstalledPath - Exiting",
+                  "Main Trace|Quorlen::ExtractTXT - Entering",
+                  "Main Trace|Quorlen::ExtractTXT - Exiting",
+                  "Main Trace|Quorlen::FileReplace - Entering",
+                  "Main Trace|Quorlen::VersionCheck- Entering",
+                  "Main Trace|Quorlen::VersionCheck- Exiting",
+                  "Main Trace|Quorlen::FileReplace - Exiting",
+                  "Main Trace|Quorlen::DisplayMessage - Entering",
+                  "Main Trace|Quorlen::DisplayMessage - Exiting",
+                  "Main Trace|Quorlen::DeleteFilesFromTemp - Entering",
+                  "Main Trace|Quorlen::DeleteFilesFromTemp - Exiting",
+                  "Main Trace|Quorlen::WinMain(Zindra)- Exiting"}),
+              qt::RecordLines());
+    // Every record comes from the updater's one thread.
+    for (const qt::Record& r : qt::ReadRecords()) EXPECT_EQ("Olvane_Quorlenlog_Zindra", r.module);
+}
+
+// Run once with the default (English) system and again by CTest under German (Austria)
+// and Japanese: the box speaks the language the system's language selects.
+TEST_F(UpdaterScenario, BoxSpeaksTheSystemLanguage) {
+    const char* system = getenv("QUORLEN_EXPECT_SYSTEM");
+    const char* language = getenv("QUORLEN_EXPECT_LANG");
+    WORD expectedSystem = static_cast<WORD>(strtoul(system ? system : "0x0409", nullptr, 0));
+    WORD expectedLanguage = static_cast<WORD>(strtoul(language ? language : "0x0409", nullptr, 0));
+    // The updater inherits this process's language: make sure it is the intended one.
+    ASSERT_EQ(expectedSystem, GetSystemDefaultLangID());
+    InstallSuite();
+
+    qt::UpdaterRun run = qt::RunUpdater();
+
+    std::wstring expected = qt::StringTableEntry(expectedLanguage, 3);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(std::vector<std::wstring>{expected}, run.boxes);
+    EXPECT_EQ(qt::ExpectedRegionList(), Installed());
+}
+
+}  // namespace
+}  // namespace e2e

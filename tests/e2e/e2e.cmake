@@ -1,0 +1,19 @@
+# The box in the system's language: the same scenario under other system languages.
+foreach(case "de_AT.UTF-8;0x0C07;0x0407" "ja_JP.UTF-8;0x0411;0x0411")
+    list(GET case 0 lc)
+    list(GET case 1 system)
+    list(GET case 2 language)
+    set(name "UpdaterScenario.BoxSpeaksTheSystemLanguage/${lc}")
+    add_test(NAME ${name} COMMAND e2e_tests --gtest_filter=UpdaterScenario.BoxSpeaksTheSystemLanguage)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 120 ENVIRONMENT
+        "QUORLEN_LC_ALL=${lc};QUORLEN_EXPECT_SYSTEM=${system};QUORLEN_EXPECT_LANG=${language}")
+endforeach()
+
+# WinMain in the test process too, for the failures only a seam can make.
+target_sources(e2e_tests PRIVATE ${CMAKE_SOURCE_DIR}/run/Quorlen.cpp)
+
+# The reboot-time fallback to its end: a shell script with a prefix of its own.
+add_test(NAME RebootFallback.ListInUseIsReplacedAtTheNextStart
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/reboot-fallback.sh ${CMAKE_SOURCE_DIR}/scripts
+            ${CMAKE_BINARY_DIR}/.. ${CMAKE_SOURCE_DIR}/resources/vexo_regions.txt)
+set_tests_properties(RebootFallback.ListInUseIsReplacedAtTheNextStart PROPERTIES TIMEOUT 180)

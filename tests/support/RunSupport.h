@@ -1,0 +1,40 @@
+// Running the updater as a user does: its own process, its own Windows version, a
+// message box read and dismissed by the test.
+#ifndef QUORLEN_TESTS_SUPPORT_RUNSUPPORT_H
+#define QUORLEN_TESTS_SUPPORT_RUNSUPPORT_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+
+namespace qt {
+
+// The 1962 bytes the region list must hold, built from the tests' own key list.
+std::string ExpectedRegionList();
+
+// The x86_64 build of the updater beside the tests folder.
+std::string UpdaterPath();
+
+// The Windows version Wine reports to Quorlen.exe alone: "winxp", "win2k", "win2003",
+// "win7"; an empty text removes the setting.
+void SetUpdaterWindowsVersion(const char* version);
+
+// The string-table entry of a language as the resource holds it (UTF-16), read by the
+// tests' own walk of the block; empty when absent.
+std::wstring StringTableEntry(WORD language, UINT id);
+
+struct UpdaterRun {
+    ProcessResult process;
+    std::vector<std::wstring> boxes;  // the text of every "Olvane" box, in order
+};
+// Starts the updater, presses OK on every "Olvane" box it shows and waits for its exit.
+// extraEnvironment: "NAME=value" entries that replace or add to the inherited ones.
+UpdaterRun RunUpdater(const std::vector<std::string>& extraEnvironment = {},
+                      DWORD timeoutMs = 60000);
+
+}  // namespace qt
+
+#endif
