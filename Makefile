@@ -30,3 +30,7 @@ demo: build
 
 smoke32: build
 	@scripts/smoke32 $(BUILD)
+
+screens: build
+	@scripts/screens-messages $(BUILD)
+	@scripts/screens-restart $(BUILD)
