@@ -48,7 +48,13 @@ int FormatText(char* dst, size_t capacity, const char* format, ...) {
 int AppendPath(char* path, size_t capacity, const char* more) {
     if (capacity < MAX_PATH) return 0;
     // PathAppendA's contract covers inputs shorter than MAX_PATH only: it then writes
-    // at most MAX_PATH characters, or fails and leaves the buffer as it was.
+    // at most MAX_PATH characters.
     if (strnlen(path, MAX_PATH) >= MAX_PATH || strnlen(more, MAX_PATH) >= MAX_PATH) return 0;
-    return PathAppendA(path, more) ? 1 : 0;
+    // PathAppendA empties the buffer when the result would not fit; callers log and go
+    // on with the text they had, so put it back.
+    char saved[MAX_PATH];
+    memcpy(saved, path, strlen(path) + 1);
+    if (PathAppendA(path, more)) return 1;
+    memcpy(path, saved, strlen(saved) + 1);
+    return 0;
 }

@@ -1,0 +1,137 @@
+// Replacement: the installed list is overwritten only when it is the superseded one;
+// when it cannot be overwritten now, the staged list waits in the drive's root and the
+// system moves it into place at the next start.
+#include <windows.h>
+#include <string.h>
+
+#include "base/Handles.h"
+#include "deploy/Deploy.h"
+#include "deploy/RegionListPath.h"
+#include "log/Logger.h"
+
+namespace {
+
+const char kReplaceTag[] = "Quorlen::FileReplace";
+const char kVersionTag[] = "Quorlen::VersionCheck";
+const char kSameDriveTag[] = "Quorlen::CopyFileToSameDrive";
+
+// The part of a replacement that runs while the search is open: the date test, the
+// attributes, and the copy or its fallback.
+int ReplaceFound(const char* target, PathBuffer& source, int* replaced) {
+    if (!VersionCheck(target)) {
+        LOG_ERROR("%s %s", kReplaceTag, "Version of File is Equal To or Higher");
+        *replaced = 0;
+        return 0;
+    }
+    // The date alone makes this the superseded list: whatever follows, the update
+    // applies to this PC.
+    *replaced = 1;
+
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        LOG_ERROR("%s%s", kReplaceTag, "GetFileAttributes");
+        return 0;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) &&
+        !SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        LOG_ERROR("%s%s", kReplaceTag, "SetFileAttribute failed");
+        return 0;
+    }
+
+    if (CopyFileA(source, target, FALSE)) return 1;
+
+    LOG_ERROR("%s%s%s", kReplaceTag, target,
+              "Copying file failed since  file is in use by other applications");
+    // A delayed move cannot cross volumes, so the list first goes to the target's drive.
+    if (!CopyFileToSameDrive(target, source)) {
+        LOG_ERROR("%s%s", kReplaceTag, "CopyFileToSameDrive failed");
+        return 0;
+    }
+    if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        LOG_ERROR("%s%s%s", kReplaceTag, target, "MoveFileEx failed");
+        return 0;
+    }
+    return 1;
+}
+
+int Replace(PathBuffer& dataFolder, int* replaced) {
+    PathBuffer source;
+    if (!RegionListPath(source, g_tempFolder)) {
+        LOG_MAIN_TRACE("%s %s  %s", kReplaceTag, "PathAppend Failed for :", source);
+        return 0;
+    }
+    // The caller's buffer is extended in place; make sure it ends inside itself.
+    dataFolder[kPathSize - 1] = '\0';
+    if (!AppendPath(dataFolder, kRegionListName)) {
+        LOG_MAIN_TRACE("%s %s  %s", kReplaceTag, "PathAppend Failed for :", dataFolder);
+        return 0;
+    }
+
+    WIN32_FIND_DATAA found;
+    ScopedFind search(FindFirstFileA(dataFolder, &found));
+    if (!search.IsValid()) {
+        LOG_ERROR("%s %s", kReplaceTag, "The Required File is not present in the Destination");
+        *replaced = 0;
+        return 0;
+    }
+    int result = ReplaceFound(dataFolder, source, replaced);
+    if (!search.Close()) LOG_ERROR("FindClose Failed in CheckFilesPresence.");
+    return result;
+}
+
+}  // namespace
+
+int FileReplace(PathBuffer& dataFolder, int* replaced) {
+    LOG_MAIN_TRACE("%s %s", kReplaceTag, "- Entering");
+    int result = Replace(dataFolder, replaced);
+    LOG_MAIN_TRACE("%s %s", kReplaceTag, "- Exiting");
+    return result;
+}
+
+bool VersionCheck(const char* path) {
+    LOG_MAIN_TRACE("%s%s", kVersionTag, "- Entering");
+    bool result = false;
+    // Read sharing only: a file that another program has open for writing fails here
+    // and is left alone.
+    ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_READONLY, nullptr));
+    if (!file.IsValid()) {
+        LOG_ERROR("CreateFile Failed in IndividualFileCheck.");
+    } else {
+        FILETIME written;
+        SYSTEMTIME utc;
+        if (!GetFileTime(file.Get(), nullptr, nullptr, &written)) {
+            LOG_ERROR("GetFileTime Failed in IndividualFileCheck.");
+        } else if (!FileTimeToSystemTime(&written, &utc)) {
+            LOG_ERROR("FileTimeToSystemTime Failed in IndividualFileCheck.");
+        } else {
+            // UTC on purpose: the superseded list carries this date wherever it is installed.
+            result = utc.wYear == 2004 && utc.wMonth == 12 && utc.wDay == 3;
+        }
+        if (!file.Close()) LOG_ERROR("CloseHandle Failed in IndividualFileCheck.");
+    }
+    LOG_MAIN_TRACE("%s%s", kVersionTag, "- Exiting");
+    return result;
+}
+
+int CopyFileToSameDrive(const char* target, PathBuffer& source) {
+    // The drive is the text before the first separator: "C:" for C:\..., empty (the
+    // current drive's root) for a path without one or a network path.
+    size_t length = strnlen(target, kPathSize);
+    size_t driveLength = 0;
+    while (driveLength < length && target[driveLength] != '\\') ++driveLength;
+    if (driveLength == length) driveLength = 0;
+    PathBuffer drive;
+    memcpy(drive, target, driveLength);  // at most kPathSize - 1 characters
+    drive[driveLength] = '\0';
+    PathBuffer copy;
+    int formed = FormatText(copy, sizeof copy, "%s\\%s", drive, kRegionListName);
+    // A cut path would name another file: count it as a failed copy.
+    if (formed && CopyFileA(source, copy, FALSE)) {
+        CopyText(source, copy);
+        return 1;
+    }
+    LOG_ERROR("%s%s", kSameDriveTag, "Copying file failed");
+    OutputDebugStringA("ERROR: Quorlen :Could not copy the file to the same drive");
+    return 0;
+}

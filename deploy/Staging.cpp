@@ -1,0 +1,89 @@
+// Staging: the payload resource goes to the temp folder before anything in the
+// installation is touched, and is removed there at the end of the run.
+#include <windows.h>
+#include <string.h>
+
+#include "base/Handles.h"
+#include "deploy/Deploy.h"
+#include "deploy/RegionListPath.h"
+#include "log/Logger.h"
+#include "resources/resource.h"
+
+PathBuffer g_tempFolder;
+
+namespace {
+
+const char kExtractTag[] = "Quorlen::ExtractTXT";
+const char kDeleteTag[] = "Quorlen::DeleteFilesFromTemp";
+
+int WritePayload() {
+    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_REGION_LIST), "QUORLENLIST");
+    if (resource == nullptr) {
+        LOG_ERROR("%s %s ", kExtractTag, "Resource Handle  is Invalid ");
+        return 0;
+    }
+    HGLOBAL loaded = LoadResource(nullptr, resource);
+    if (loaded == nullptr) {
+        LOG_ERROR("%s %s ", kExtractTag, "Resource is not Loaded Properly ");
+        return 0;
+    }
+    const void* bytes = LockResource(loaded);
+    if (bytes == nullptr) {
+        LOG_ERROR("%s %s ", kExtractTag, "Resource is not Locked. The Problem is with LpBuffer ");
+        return 0;
+    }
+    DWORD size = SizeofResource(nullptr, resource);
+
+    PathBuffer staged;
+    if (!RegionListPath(staged, g_tempFolder)) {
+        LOG_MAIN_TRACE("%s %s", kExtractTag, "PathAppend Failed");
+        return 0;
+    }
+
+    // CREATE_ALWAYS truncates a stale copy, so a longer old list leaves no tail behind.
+    ScopedHandle file(CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        LOG_ERROR("%s %s ", kExtractTag, "Invalid File Handle Value While Creating File ");
+        return 0;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), bytes, size, &written, nullptr) || written != size) {
+        LOG_ERROR("%s %s ", kExtractTag,
+                  "The File is not Completely Written. Problem with FileWrite");
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int ExtractTXT() {
+    LOG_MAIN_TRACE("%s %s", kExtractTag, "- Entering");
+    int result = WritePayload();
+    LOG_MAIN_TRACE("%s %s", kExtractTag, "- Exiting");
+    return result;
+}
+
+int DeleteFilesFromTemp(const char* folder) {
+    LOG_MAIN_TRACE("%s %s", kDeleteTag, "- Entering");
+    PathBuffer staged;
+    BOOL deleted = FALSE;
+    if (RegionListPath(staged, folder)) {
+        deleted = DeleteFileA(staged);
+        if (!deleted) {
+            DWORD error = GetLastError();
+            LOG_ERROR("Failed to Delete file %s. Error %d ", staged, static_cast<int>(error));
+        }
+    } else {
+        // Deleting the unchanged buffer could remove a file that merely shares the
+        // folder's name: report the name that could not be formed and touch nothing.
+        size_t length = strlen(staged);
+        if (length == 0 || staged[length - 1] != '\\') AppendText(staged, "\\");
+        AppendText(staged, kRegionListName);
+        LOG_ERROR("Failed to Delete file %s. Error %d ", staged,
+                  static_cast<int>(ERROR_FILENAME_EXCED_RANGE));
+    }
+    LOG_MAIN_TRACE("%s %s", kDeleteTag, "- Exiting");
+    return deleted;
+}

@@ -1,0 +1,279 @@
+// Replacing the installed list, with real files, real sharing and the real registry
+// list of renames pending for the next start.
+#include "tests/deploy/DeployFixture.h"
+
+#include "base/Handles.h"
+
+namespace {
+
+const char kReplaceEntering[] = "Main Trace|Quorlen::FileReplace - Entering";
+const char kReplaceExiting[] = "Main Trace|Quorlen::FileReplace - Exiting";
+const char kCheckEntering[] = "Main Trace|Quorlen::VersionCheck- Entering";
+const char kCheckExiting[] = "Main Trace|Quorlen::VersionCheck- Exiting";
+const char kNewer[] = "Error|Quorlen::FileReplace Version of File is Equal To or Higher";
+const char kInUse[] = "Copying file failed since  file is in use by other applications";
+
+using Lines = std::vector<std::string>;
+
+struct Outcome {
+    int result;
+    int flag;
+    std::string folder;  // the caller's buffer afterwards
+    Lines records;
+};
+
+class ReplaceTest : public DeployTest {
+protected:
+    void SetUp() override {
+        DeployTest::SetUp();
+        Stage();
+    }
+
+    // FileReplace on a buffer holding folder, with the flag at 7 so that any change shows.
+    Outcome Replace(const std::string& folder, int mask = 15) {
+        PathBuffer buffer;
+        SetFolder(buffer, folder);
+        StartLog(mask);
+        Outcome o;
+        o.flag = 7;
+        o.result = FileReplace(buffer, &o.flag);
+        o.records = StopLog();
+        o.folder.assign(buffer, strnlen(buffer, sizeof buffer));
+        return o;
+    }
+};
+
+TEST_F(ReplaceTest, ReplacesOnlyAListLastWrittenOnTheThirdOfDecemberInUtc) {
+    const struct {
+        int year, month, day, hour, minute, second;
+        bool replaced;
+    } cases[] = {
+        {2004, 12, 3, 0, 0, 0, true},   {2004, 12, 3, 23, 59, 59, true},
+        {2004, 12, 2, 23, 59, 59, false}, {2004, 12, 4, 0, 0, 0, false},
+        {2005, 12, 3, 12, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " "
+                                        << c.hour << ":" << c.minute << ":" << c.second);
+        InstallOldList(kDataFolder, c.year, c.month, c.day, c.hour, c.minute, c.second);
+        Outcome o = Replace(kDataFolder);
+        EXPECT_EQ(kTarget, o.folder);
+        if (c.replaced) {
+            EXPECT_EQ(1, o.result);
+            EXPECT_EQ(1, o.flag);
+            EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+            EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting, kReplaceExiting}),
+                      o.records);
+        } else {
+            EXPECT_EQ(0, o.result);
+            EXPECT_EQ(0, o.flag);
+            EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
+            EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting, kNewer,
+                             kReplaceExiting}),
+                      o.records);
+        }
+    }
+}
+
+TEST_F(ReplaceTest, LeavesAnAbsentListAbsent) {
+    Outcome o = Replace(kDataFolder);
+    EXPECT_EQ(0, o.result);
+    EXPECT_EQ(0, o.flag);
+    EXPECT_EQ((Lines{kReplaceEntering,
+                     "Error|Quorlen::FileReplace The Required File is not present in the "
+                     "Destination",
+                     kReplaceExiting}),
+              o.records);
+    WIN32_FIND_DATAA entry;
+    ScopedFind search(FindFirstFileA("C:\\QuorlenTest\\Data\\*", &entry));
+    ASSERT_TRUE(search.IsValid());
+    int entries = 0;
+    do {
+        if (strcmp(entry.cFileName, ".") && strcmp(entry.cFileName, "..")) ++entries;
+    } while (FindNextFileA(search.Get(), &entry));
+    EXPECT_EQ(0, entries);
+    EXPECT_FALSE(qt::FileExists(kRootCopy));
+}
+
+TEST_F(ReplaceTest, ClearsTheReadOnlyBitAndOverwrites) {
+    InstallOldList(kDataFolder);
+    ASSERT_TRUE(SetFileAttributesA(kTarget, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    Outcome o = Replace(kDataFolder);
+    EXPECT_EQ(1, o.result);
+    EXPECT_EQ(1, o.flag);
+    EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+    EXPECT_EQ(0u, GetFileAttributesA(kTarget) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting, kReplaceExiting}), o.records);
+}
+
+TEST_F(ReplaceTest, SchedulesTheReplacementWhenTheListIsHeldForReading) {
+    for (const std::string& folder : {std::string(kDataFolder), std::string(kPercentFolder)}) {
+        SCOPED_TRACE(folder);
+        const std::string target = folder + "\\vexo_regions.txt";
+        qt::ClearPendingRenames();
+        qt::RemoveFile(kRootCopy);
+        InstallOldList(folder);
+        Outcome o;
+        {
+            ScopedHandle reader(CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
+            o = Replace(folder);
+        }
+        EXPECT_EQ(1, o.result);
+        EXPECT_EQ(1, o.flag);
+        EXPECT_EQ(kOldList, qt::ReadFileBytes(target));
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kRootCopy));
+        EXPECT_EQ((Lines{"\\??\\C:\\vexo_regions.txt", "!\\??\\" + target}), qt::PendingRenames());
+        EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
+                         "Error|Quorlen::FileReplace" + target + kInUse, kReplaceExiting}),
+                  o.records);
+        // The run's clean-up removes the staged file, not the copy the restart will move.
+        EXPECT_NE(0, DeleteFilesFromTemp(tempFolder_.c_str()));
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kRootCopy));
+        Stage();
+    }
+}
+
+TEST_F(ReplaceTest, LeavesAListHeldOpenForWriting) {
+    InstallOldList(kDataFolder);
+    Outcome o;
+    {
+        ScopedHandle writer(CreateFileA(kTarget, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                        nullptr));
+        ASSERT_TRUE(writer.IsValid()) << qt::Win32ErrorText(GetLastError());
+        o = Replace(kDataFolder);
+    }
+    EXPECT_EQ(0, o.result);
+    EXPECT_EQ(0, o.flag);
+    EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
+    EXPECT_TRUE(qt::PendingRenames().empty());
+    EXPECT_FALSE(qt::FileExists(kRootCopy));
+    EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, "Error|CreateFile Failed in IndividualFileCheck.",
+                     kCheckExiting, kNewer, kReplaceExiting}),
+              o.records);
+}
+
+TEST_F(ReplaceTest, ReportsAFallbackCopyThatCannotBeMade) {
+    InstallOldList(kDataFolder);
+    ASSERT_TRUE(qt::CreateFolders(kRootCopy));  // a folder where the copy would go
+    Outcome o;
+    qt::DebugOutputCapture debug;
+    {
+        ScopedHandle reader(CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
+        o = Replace(kDataFolder);
+    }
+    EXPECT_EQ(0, o.result);
+    EXPECT_EQ(1, o.flag);
+    EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
+    EXPECT_TRUE(qt::PendingRenames().empty());
+    EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
+                     std::string("Error|Quorlen::FileReplace") + kTarget + kInUse,
+                     "Error|Quorlen::CopyFileToSameDriveCopying file failed",
+                     "Error|Quorlen::FileReplaceCopyFileToSameDrive failed", kReplaceExiting}),
+              o.records);
+    EXPECT_EQ((Lines{"ERROR: Quorlen :Could not copy the file to the same drive"}), debug.Lines());
+}
+
+TEST_F(ReplaceTest, RefusesPathsThatDoNotFit) {
+    const std::string prefix = "Main Trace|Quorlen::FileReplace PathAppend Failed for :  ";
+    const std::string nearBufferSize = "C:\\" + std::string(1016, 'p') + "\\";
+    const std::string overMaxPath = "C:\\" + std::string(240, 'p') + "\\";  // 244 + 16 > 259
+    const std::string unterminated(1024, 'p');
+    const struct {
+        const char* name;
+        std::string temp, data, shown;
+    } cases[] = {
+        {"temp folder near the buffer size", nearBufferSize, kDataFolder, nearBufferSize},
+        {"temp folder one over MAX_PATH", overMaxPath, kDataFolder, overMaxPath},
+        {"temp folder without terminator", unterminated, kDataFolder, std::string(1023, 'p')},
+        {"data folder near the buffer size", tempFolder_, nearBufferSize, nearBufferSize},
+        {"data folder one over MAX_PATH", tempFolder_, overMaxPath.substr(0, 243),
+         overMaxPath.substr(0, 243)},
+        {"data folder without terminator", tempFolder_, unterminated, std::string(1023, 'p')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetTempFolder(c.temp);
+        Outcome o = Replace(c.data);
+        EXPECT_EQ(0, o.result);
+        EXPECT_EQ(7, o.flag);
+        // A record's text is cut to 1023 characters.
+        const std::string text = (prefix + c.shown).substr(0, prefix.find('|') + 1 + 1023);
+        EXPECT_EQ((Lines{kReplaceEntering, text, kReplaceExiting}), o.records);
+    }
+}
+
+TEST_F(ReplaceTest, CopiesToTheRootOfTheTargetsDrive) {
+    const struct {
+        const char* name;
+        const char* target;
+        const char* copy;
+    } cases[] = {
+        {"target on C:", kTarget, kRootCopy},
+        // No drive in the text: the root of the current drive, here C:.
+        {"target without a separator", "vexo_regions.txt", "\\vexo_regions.txt"},
+    };
+    ASSERT_TRUE(SetCurrentDirectoryA(kDataFolder));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        qt::RemoveFile(kRootCopy);
+        PathBuffer source;
+        SetFolder(source, Staged());
+        StartLog();
+        EXPECT_EQ(1, CopyFileToSameDrive(c.target, source));
+        EXPECT_TRUE(StopLog().empty());
+        EXPECT_STREQ(c.copy, source);
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kRootCopy));
+    }
+    SetCurrentDirectoryA(qt::ModuleDir().c_str());
+
+    SCOPED_TRACE("staged file missing");
+    qt::RemoveFile(kRootCopy);
+    ASSERT_TRUE(qt::RemoveFile(Staged()));
+    PathBuffer source;
+    SetFolder(source, Staged());
+    StartLog();
+    EXPECT_EQ(0, CopyFileToSameDrive(kTarget, source));
+    EXPECT_EQ((Lines{"Error|Quorlen::CopyFileToSameDriveCopying file failed"}), StopLog());
+    EXPECT_EQ(Staged(), source);
+    EXPECT_FALSE(qt::FileExists(kRootCopy));
+}
+
+TEST_F(ReplaceTest, TracesEveryOperationAtTheMainTraceLevel) {
+    // Mask 4: the entering and exiting records of every operation on its success and
+    // failure paths, and nothing of the Error level.
+    InstallOldList(kDataFolder);
+    StartLog(4);
+    PathBuffer folder;
+    int flag = 0;
+    EXPECT_EQ(1, ExtractTXT());
+    SetFolder(folder, kDataFolder);
+    EXPECT_EQ(1, FileReplace(folder, &flag));
+    SetFolder(folder, kDataFolder);
+    EXPECT_EQ(0, FileReplace(folder, &flag));  // the date now differs
+    SetFolder(folder, "C:\\QuorlenTest");
+    EXPECT_EQ(0, FileReplace(folder, &flag));  // absent
+    PathBuffer source;
+    SetFolder(source, "C:\\QuorlenTest\\missing.txt");
+    EXPECT_EQ(0, CopyFileToSameDrive(kTarget, source));
+    EXPECT_NE(0, DeleteFilesFromTemp(tempFolder_.c_str()));
+    EXPECT_EQ(0, DeleteFilesFromTemp(tempFolder_.c_str()));
+    ASSERT_TRUE(qt::CreateFolders(Staged()));  // creation refused
+    EXPECT_EQ(0, ExtractTXT());
+    const char* extract[] = {"Main Trace|Quorlen::ExtractTXT - Entering",
+                             "Main Trace|Quorlen::ExtractTXT - Exiting"};
+    const char* remove[] = {"Main Trace|Quorlen::DeleteFilesFromTemp - Entering",
+                            "Main Trace|Quorlen::DeleteFilesFromTemp - Exiting"};
+    EXPECT_EQ((Lines{extract[0], extract[1],
+                     kReplaceEntering, kCheckEntering, kCheckExiting, kReplaceExiting,
+                     kReplaceEntering, kCheckEntering, kCheckExiting, kReplaceExiting,
+                     kReplaceEntering, kReplaceExiting,
+                     remove[0], remove[1], remove[0], remove[1],
+                     extract[0], extract[1]}),
+              StopLog());
+}
+
+}  // namespace
