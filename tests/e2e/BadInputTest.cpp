@@ -174,12 +174,17 @@ TEST_F(BadInput, LogPathThatIsAFolder) {
     EXPECT_EQ(qt::ExpectedRegionList(), Installed());
 }
 
-TEST_F(BadInput, ReadOnlyStagedFileFromAnEarlierRun) {
+// A staged file that cannot be replaced: still held, without sharing, by an earlier run.
+// (A read-only bit alone does not stop Wine when it runs as root.)
+TEST_F(BadInput, StagedFileThatCannotBeReplaced) {
     InstallSuite();
     ASSERT_TRUE(qt::WriteFileBytes(StagedPath(), "stale"));
-    ASSERT_TRUE(SetFileAttributesA(StagedPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE holder = CreateFileA(StagedPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
 
     qt::UpdaterRun run = qt::RunUpdater();
+    CloseHandle(holder);
 
     ExpectWhole(run);
     EXPECT_TRUE(run.boxes.empty());
@@ -187,7 +192,7 @@ TEST_F(BadInput, ReadOnlyStagedFileFromAnEarlierRun) {
     EXPECT_EQ("stale", qt::ReadFileBytes(StagedPath()));
     EXPECT_EQ((std::vector<std::string>{
                   kRecordQueried,
-                  "Error|Quorlen::ExtractTXT Invalid File Handle Value While Creating File "}),
+                  "Error|Quorlen::ExtractTXT Invalid File Handle Value While Creating File  "}),
               qt::RecordLines());
 }
 

@@ -22,7 +22,9 @@ install_suite
 old=$(md5sum <"$(installed_list)")
 
 target_win="$suite_win\\Data\\vexo_regions.txt"
-wine_cmd "$build/win64/tests/FileHolder.exe" "$target_win" 15000 >"$bench/holder.out" &
+# Straight to a file, not through wine-run, which hands output over only at the end.
+env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/FileHolder.exe" "$target_win" 15000 \
+    </dev/null >"$bench/holder.out" 2>&1 &
 holder=$!
 for _ in $(seq 100); do grep -q holding "$bench/holder.out" 2>/dev/null && break; sleep 0.1; done
 grep -q holding "$bench/holder.out" || fail "the list could not be held open"

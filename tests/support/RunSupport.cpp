@@ -4,25 +4,6 @@
 
 namespace qt {
 
-std::string ExpectedRegionList() {
-    static const char* const keys[] = {
-        "africa", "albania", "andorra", "argentina", "australia", "austria", "belgium", "bosnia",
-        "bolivia", "brazil", "bulgaria", "canada", "caribbean", "ca", "chile", "china",
-        "columbia", "commonwealth", "croatia", "cyprus", "czech", "denmark", "ecuador",
-        "estonia", "egypt", "finland", "france", "germany", "greece", "hongkong", "hungary",
-        "india", "indonesia", "iceland", "ireland", "isreal", "italy", "japan", "korea",
-        "latvia", "liechtenstein", "lithuania", "luxembourg", "macedonia", "malaysia",
-        "moldova", "monaco", "mongolia", "morocco", "mexico", "middleeast", "netherlands",
-        "zealand", "norway", "paraguay", "pakistan", "peru", "philippines", "poland",
-        "portugal", "puertorico", "romania", "russia", "sanmarino", "saudi", "singapore",
-        "slovak", "slovenia", "southafrica", "southasia", "spain", "sweden", "switzerland",
-        "taiwan", "thailand", "turkey", "uae", "ukraine", "uk", "us", "uraguay", "yugoslavia",
-        "venezuela", "vietnam", "malta"};
-    std::string list;
-    for (const char* key : keys) list += std::string("vraxon.option.") + key + "\r\n";
-    return list;
-}
-
 std::string UpdaterPath() { return ModuleDir() + "\\..\\Quorlen.exe"; }
 
 void SetUpdaterWindowsVersion(const char* version) {

@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/DeploySupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace qt {
-
-// The 1962 bytes the region list must hold, built from the tests' own key list.
-std::string ExpectedRegionList();
 
 // The x86_64 build of the updater beside the tests folder.
 std::string UpdaterPath();
