@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/MessagesSupport.h"
 #include "tests/support/RunSupport.h"
 #include "tests/support/TestSupport.h"
 

@@ -239,7 +239,8 @@ TEST_F(UpdaterScenario, BoxSpeaksTheSystemLanguage) {
 
     qt::UpdaterRun run = qt::RunUpdater();
 
-    std::wstring expected = qt::StringTableEntry(expectedLanguage, 3);
+    std::wstring expected;
+    ASSERT_TRUE(qt::ReadTableEntry(expectedLanguage, 3, &expected));
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(std::vector<std::wstring>{expected}, run.boxes);
     EXPECT_EQ(qt::ExpectedRegionList(), Installed());

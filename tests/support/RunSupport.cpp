@@ -20,17 +20,6 @@ void SetUpdaterWindowsVersion(const char* version) {
     RegCloseKey(key);
 }
 
-std::wstring StringTableEntry(WORD language, UINT id) {
-    HRSRC found = FindResourceExW(nullptr, reinterpret_cast<LPCWSTR>(RT_STRING),
-                                  MAKEINTRESOURCEW((id >> 4) + 1), language);
-    if (!found) return std::wstring();
-    const WCHAR* p = static_cast<const WCHAR*>(LockResource(LoadResource(nullptr, found)));
-    const WCHAR* end = p + SizeofResource(nullptr, found) / sizeof(WCHAR);
-    for (UINT i = 0; i < (id & 15) && p < end; ++i) p += 1 + *p;
-    if (p >= end || p + 1 + *p > end) return std::wstring();
-    return std::wstring(p + 1, *p);
-}
-
 namespace {
 
 // The inherited environment with some entries replaced, as CreateProcess takes it.

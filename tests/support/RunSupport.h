@@ -20,10 +20,6 @@ std::string UpdaterPath();
 // "win7"; an empty text removes the setting.
 void SetUpdaterWindowsVersion(const char* version);
 
-// The string-table entry of a language as the resource holds it (UTF-16), read by the
-// tests' own walk of the block; empty when absent.
-std::wstring StringTableEntry(WORD language, UINT id);
-
 struct UpdaterRun {
     ProcessResult process;
     std::vector<std::wstring> boxes;  // the text of every "Olvane" box, in order
