@@ -1,0 +1,37 @@
+// Helpers for the localized message tests: the languages of the string table, the
+// table's entries read straight from the resource block, and the buttons of a box.
+#ifndef QUORLEN_TESTS_SUPPORT_MESSAGESSUPPORT_H
+#define QUORLEN_TESTS_SUPPORT_MESSAGESSUPPORT_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qt {
+
+struct TableLanguage {
+    WORD id;             // language of the table, and the system language LC_ALL gives
+    const char* lcAll;   // the LC_ALL that gives this system language under Wine
+    bool lineFeedInText1;
+};
+// The 21 languages that carry the string table, in language-id order.
+const std::vector<TableLanguage>& TableLanguages();
+
+// Entry id of the string table in exactly this language, read from the running
+// module's block as UTF-16. False when the block is missing or its walk runs past its
+// end; *text is then empty.
+bool ReadTableEntry(WORD language, UINT id, std::wstring* text);
+
+struct BoxButton {
+    int id;
+    std::wstring text;
+};
+// Waits for a visible top-level dialog (class #32770) with the caption and lists its
+// visible buttons, leaving the box open. found is false after the timeout.
+bool WaitForBoxButtons(const char* caption, std::vector<BoxButton>* buttons,
+                       DWORD timeoutMs = 20000);
+
+}  // namespace qt
+
+#endif
