@@ -101,6 +101,10 @@ TEST_F(RestartPromptTest, OnlyRestartNowAndEnterRequestTheRebootAndEveryWayEndsW
     };
     for (bool withLogger : {true, false}) {
         for (const Case& c : cases) {
+            // Without a logger, one way that reboots and one that does not suffice (each
+            // prompt costs Wine two seconds to take down without a window manager).
+            if (!withLogger && c.press != rt::Press::RestartNow && c.press != rt::Press::RestartLater)
+                continue;
             SCOPED_TRACE(std::string(c.name) + (withLogger ? ", with logger" : ", without logger"));
             qt::ResetLogFiles();
             qt::WriteLogConfig(15);
