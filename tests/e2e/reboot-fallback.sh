@@ -8,7 +8,8 @@ set -uo pipefail
 here=$1
 build=$2
 payload=$3
-bench="$build/bench-reboot"
+# The private prefix, shared with the restart prompt's reboot test (never the suite's).
+bench="$build/bench/private"
 source "$here/suite-lib.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 

@@ -17,8 +17,10 @@ status=0
 "$src/scripts/bench" ensure "$bench" >/dev/null || { echo "no bench screen"; exit 1; }
 display=$(cat "$bench/display")
 shared="$bench/prefix"
-prefix="$bench/restart-prefix"
+# The private prefix that the reboot-time replacement test restarts too.
+prefix="$bench/private/prefix"
 [ "$prefix" != "$shared" ] || { echo "refusing to reboot the shared prefix"; exit 1; }
+mkdir -p "$(dirname "$prefix")"
 
 loader=/usr/lib/wine/wine64
 server=/usr/lib/wine/wineserver
