@@ -146,7 +146,10 @@ int Logger::WriteRecord(const char* levelName, const char* text) {
     Put("\r\n");
     InterlockedExchangeAdd(&currentSize, CountChars(text) + 3);
 
-    fflush(stream);
+    // The stream holds the whole record in its buffer, so a full or failing disk shows
+    // at the flush, not at the puts: that too is a failed write. Going on would retry
+    // every later record, and one that lands once space frees up would follow a torn line.
+    if (fflush(stream) != 0) InterlockedExchange(&enabled, 0);
     LeaveCriticalSection(&lock);
     return 1;
 }
