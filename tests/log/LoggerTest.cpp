@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <mbstring.h>
 
 #include <cstdio>
 #include <cstring>
@@ -302,6 +303,57 @@ TEST_F(LoggerTest, CountsCharactersOfTheSystemCodePage) {
     int doubleByteCharacters = GetACP() == 932 ? 2 : 0;
     EXPECT_EQ(before + added - doubleByteCharacters, logger.CurrentSize()) << "code page " << GetACP();
     EXPECT_NE(std::string::npos, qt::ReadFileBytes(qt::LogFilePath()).find(std::string(text) + "\r\r\n"));
+}
+
+// Every header byte and the running count follow the header's format, cut at 1023
+// characters, for level names of any length and of double-byte characters (a trail
+// byte may be ']'). The module name stays ASCII: it is part of the file name, and this
+// Wine cannot map other characters to a Unix file name.
+TEST_F(LoggerTest, HeaderFollowsItsFormatForAnyNames) {
+    const std::string module = "Mod]%s[";
+    ASSERT_TRUE(qt::WriteFileBytes(qt::LogConfigPath(),
+                                   "[Signature]\r\nPROJECT=Kestrin\r\n[Modules]\r\nMod]%s[=15\r\n"
+                                   "[LogFileSize]\r\nFILESIZE=524288\r\n"));
+    const std::string path = qt::AppDataDir() + "\\PatchUpdate_Mod]%s[.log";
+    struct Cleanup {
+        std::string path;
+        ~Cleanup() { qt::RemoveFile(path); }
+    } cleanup{path};
+    qt::RemoveFile(path);
+    Logger logger(module.c_str(), kPrefix);
+    ASSERT_TRUE(logger.HasStream());
+    ASSERT_EQ(path, logger.LogPath());
+
+    auto chars = [](const std::string& s) {
+        return static_cast<long>(_mbslen(reinterpret_cast<const unsigned char*>(s.c_str())));
+    };
+    struct Case {
+        std::string level, text;
+    };
+    const Case cases[] = {
+        {"Error", "plain"},
+        {"Lvl\x82", "a lead byte before the bracket"},
+        {"\x81\x5d\x82\xa0", "\x81\x5d]"},
+        {std::string(1100, 'L'), "after a cut header"},
+        {"Detailed Trace", "\x82\xa0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("level of " + std::to_string(c.level.size()) + " characters");
+        const std::string before = qt::ReadFileBytes(path);
+        const long counted = logger.CurrentSize();
+        ASSERT_EQ(1, logger.WriteRecord(c.level.c_str(), c.text.c_str()));
+        const std::string record = qt::ReadFileBytes(path).substr(before.size());
+
+        char header[1024];
+        _snprintf(header, sizeof header - 1, "[PID: %d - TID: %d], [User: %s], [%s], [%s], ",
+                  static_cast<int>(GetCurrentProcessId()), static_cast<int>(GetCurrentThreadId()),
+                  logger.UserName(), module.c_str(), c.level.c_str());
+        header[sizeof header - 1] = '\0';
+        const size_t stampEnd = record.find(", ") + 2;
+        const std::string stamp = record.substr(0, stampEnd);
+        EXPECT_EQ(stamp + header + c.text + "\r\r\n", record);
+        EXPECT_EQ(counted + chars(stamp) + chars(header) + chars(c.text) + 3, logger.CurrentSize());
+    }
 }
 
 TEST_F(LoggerTest, FullLogGetsOneNoticePerRunAndNothingAfter) {
