@@ -336,6 +336,8 @@ TEST_F(LoggerTest, HeaderFollowsItsFormatForAnyNames) {
         {"\x81\x5d\x82\xa0", "\x81\x5d]"},
         {std::string(1100, 'L'), "after a cut header"},
         {"Detailed Trace", "\x82\xa0"},
+        // Longer than any level operation passes: still written whole.
+        {std::string(600, 'L'), std::string(2500, 't')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("level of " + std::to_string(c.level.size()) + " characters");
