@@ -149,9 +149,9 @@ void Logger::Log(const char* levelName, const char* format, va_list args) {
 }
 
 void Logger::Put(const char* piece, size_t length) {
-    // fwrite, not fputs: the runtime's fputs on a text-mode stream goes one character at
-    // a time. The bytes are the same, as the line-end translation happens when the
-    // buffer is written out.
+    // fwrite, not fputs: some runtimes put a text-mode fputs through one character at a
+    // time. The bytes are the same, as the line-end translation happens when the buffer
+    // is written out.
     if (fwrite(piece, 1, length, stream) != length) InterlockedExchange(&enabled, 0);
 }
 
