@@ -52,7 +52,9 @@ public:
 private:
     void Log(const char* levelName, const char* format, va_list args);
     bool Passes(int bit) const { return enabled != 0 && (levelMask | (15 - bit)) == 15; }
-    void Put(const char* piece);
+    void Put(const char* piece, size_t length);
+    // Characters of the multibyte code page (_mbslen) in a text of that many bytes.
+    long CountChars(const char* text, size_t length) const;
 
     FILE* stream;
     int levelMask;
@@ -64,6 +66,7 @@ private:
     char logNamePrefix[kNameSize];
     char logPath[kNameSize];
     volatile LONG enabled;
+    bool leadBytes;  // the code page has double-byte characters
 };
 
 // The program's one logger, or null. Every call site reads it anew.
