@@ -1,7 +1,5 @@
 // The update run inside the test process, for the two platform failures that only a
 // seam can make: GetVersionExA failing and the message box failing.
-#include <thread>
-
 #include "base/Platform.h"
 #include "base/Seam.h"
 #include "tests/e2e/E2eFixture.h"
@@ -63,14 +61,12 @@ TEST_F(UpdaterScenario, BoxThatCannotBeShownIsLogged) {
 
 TEST_F(UpdaterScenario, RunInProcessShowsOneBoxAndReturnsZero) {
     InstallSuite();
-    qt::BoxSeen seen;
-    std::thread watcher([&seen] { seen = qt::WaitForBoxAndPressOk("Olvane"); });
-    int result = RunWinMain();
-    watcher.join();
+    qt::BoxAnswered box = qt::ShowAndPressOk(RunWinMain);
 
-    EXPECT_EQ(0, result);
-    EXPECT_TRUE(seen.found);
-    EXPECT_EQ(kTextCompleted, seen.text);
+    EXPECT_EQ(0, box.result);
+    EXPECT_TRUE(box.seen.found);
+    EXPECT_EQ(kTextCompleted, box.seen.text);
+    EXPECT_EQ(1u, box.buttons.size());
     EXPECT_EQ(qt::ExpectedRegionList(), Installed());
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/MessagesSupport.h"
 
+#include <thread>
+
 namespace qt {
 
 const std::vector<TableLanguage>& TableLanguages() {
@@ -67,6 +69,17 @@ bool WaitForBoxButtons(const char* caption, std::vector<BoxButton>* buttons, DWO
         Sleep(30);
     }
     return false;
+}
+
+BoxAnswered ShowAndPressOk(const std::function<int()>& show) {
+    BoxAnswered answered;
+    std::thread user([&answered] {
+        if (WaitForBoxButtons("Olvane", &answered.buttons))
+            answered.seen = WaitForBoxAndPressOk("Olvane");
+    });
+    answered.result = show();
+    user.join();
+    return answered;
 }
 
 }  // namespace qt

@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/support/TestSupport.h"
 
 namespace qt {
 
@@ -31,6 +34,15 @@ struct BoxButton {
 // visible buttons, leaving the box open. found is false after the timeout.
 bool WaitForBoxButtons(const char* caption, std::vector<BoxButton>* buttons,
                        DWORD timeoutMs = 20000);
+
+// What a user finds when show() opens the "Olvane" box on this thread: a second thread
+// lists its buttons, reads it and presses OK; result is what show() returned.
+struct BoxAnswered {
+    int result = 0;
+    BoxSeen seen;
+    std::vector<BoxButton> buttons;
+};
+BoxAnswered ShowAndPressOk(const std::function<int()>& show);
 
 }  // namespace qt
 

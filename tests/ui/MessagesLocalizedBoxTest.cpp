@@ -9,7 +9,6 @@
 #include <stdlib.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "log/Logger.h"
@@ -43,20 +42,15 @@ TEST(LocalizedBox, ShowsOwnLanguage) {
 
         qt::ResetLogFiles();
         qt::WriteLogConfig(15);
-        std::vector<qt::BoxButton> buttons;
-        qt::BoxSeen seen;
-        std::thread user([&] {
-            if (qt::WaitForBoxButtons("Olvane", &buttons)) seen = qt::WaitForBoxAndPressOk("Olvane");
-        });
-        int result;
-        {
+        qt::BoxAnswered box = qt::ShowAndPressOk([id] {
             qt::ScopedProgramLogger logger;
-            result = DisplayMessage(id);
-        }
-        user.join();
+            return DisplayMessage(id);
+        });
+        const qt::BoxSeen& seen = box.seen;
+        const std::vector<qt::BoxButton>& buttons = box.buttons;
 
         ASSERT_TRUE(seen.found) << "no box with the caption Olvane";
-        EXPECT_EQ(1, result);
+        EXPECT_EQ(1, box.result);
         EXPECT_EQ(L"Olvane", seen.caption);
         EXPECT_EQ(qt::ToUtf8(expected), qt::ToUtf8(seen.text));
         ASSERT_EQ(1u, buttons.size());

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/Platform.h"
@@ -115,20 +114,15 @@ TEST_F(MessagesTest, ChoosesExplicitLanguageOnlyForGermanSpanishFrench) {
 }
 
 TEST_F(MessagesTest, EnglishBoxShowsTwoLineTextWithOkOnly) {
-    std::vector<qt::BoxButton> buttons;
-    qt::BoxSeen seen;
-    std::thread user([&] {
-        if (qt::WaitForBoxButtons("Olvane", &buttons)) seen = qt::WaitForBoxAndPressOk("Olvane");
-    });
-    int result;
-    {
+    qt::BoxAnswered box = qt::ShowAndPressOk([] {
         qt::ScopedProgramLogger logger;
-        result = DisplayMessage(1);
-    }
-    user.join();
+        return DisplayMessage(1);
+    });
+    const qt::BoxSeen& seen = box.seen;
+    const std::vector<qt::BoxButton>& buttons = box.buttons;
 
     ASSERT_TRUE(seen.found) << "no box with the caption Olvane";
-    EXPECT_EQ(1, result);
+    EXPECT_EQ(1, box.result);
     EXPECT_EQ(L"Olvane", seen.caption);
     EXPECT_EQ(kEnglish[1], seen.text);
     size_t lineFeed = seen.text.find(L'\n');

@@ -29,19 +29,13 @@ BOOL WINAPI Windows98(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
-class RestartMachineTest : public ::testing::Test {
+class RestartMachineTest : public rt::RebootStandInTest {
 protected:
     void SetUp() override {
-        qt::ResetLogFiles();
-        qt::WriteLogConfig(15);
-        rt::g_exitCalls = rt::ExitCalls();
-        rt::g_exitResult = TRUE;
+        rt::RebootStandInTest::SetUp();
         // Start every case with the privilege off, so that turning it on is observable.
         ASSERT_TRUE(rt::SetShutdownPrivilege(false));
     }
-    void TearDown() override { qt::ResetLogFiles(); }
-
-    ScopedSeam<ExitWindowsExFn> exitSeam_{g_exitWindowsEx, rt::FakeExitWindowsEx};
 };
 
 TEST_F(RestartMachineTest, EachPathRequestsTheRebootOnlyWhenItShouldAndLogsOnce) {

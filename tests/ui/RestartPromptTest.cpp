@@ -9,6 +9,7 @@
 #include "base/Seam.h"
 #include "log/Logger.h"
 #include "resources/resource.h"
+#include "tests/support/MessagesSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/RestartSupport.h"
 #include "ui/Restart.h"
@@ -34,26 +35,18 @@ INT_PTR CALLBACK CountingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     return RestartDialog(dialog, message, wParam, lParam);
 }
 
-class RestartPromptTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        qt::ResetLogFiles();
-        qt::WriteLogConfig(15);
-        rt::g_exitCalls = rt::ExitCalls();
-        rt::g_exitResult = TRUE;
-    }
-    void TearDown() override { qt::ResetLogFiles(); }
-
-    ScopedSeam<ExitWindowsExFn> exitSeam_{g_exitWindowsEx, rt::FakeExitWindowsEx};
-};
+class RestartPromptTest : public rt::RebootStandInTest {};
 
 TEST_F(RestartPromptTest, ShowsTheSystemLanguageTextsAtItsPlaceWithRestartNowAsDefault) {
     const LANGID language = ExpectedLanguage();
     SCOPED_TRACE("system language " + std::to_string(GetSystemDefaultLangID()) + ", expected table " +
                  std::to_string(language));
-    bool found = false;
-    const std::wstring caption = rt::StringEntry(language, IDS_INSTALL_COMPLETED, &found);
-    ASSERT_TRUE(found) << "no string table in language " << language;
+    std::wstring caption, question, restartNow, restartLater;
+    ASSERT_TRUE(qt::ReadTableEntry(language, IDS_INSTALL_COMPLETED, &caption))
+        << "no string table in language " << language;
+    ASSERT_TRUE(qt::ReadTableEntry(language, IDS_RESTART_QUESTION, &question));
+    ASSERT_TRUE(qt::ReadTableEntry(language, IDS_RESTART_NOW, &restartNow));
+    ASSERT_TRUE(qt::ReadTableEntry(language, IDS_RESTART_LATER, &restartLater));
     rt::PromptRun run;
     {
         qt::ScopedProgramLogger logger;
@@ -61,12 +54,9 @@ TEST_F(RestartPromptTest, ShowsTheSystemLanguageTextsAtItsPlaceWithRestartNowAsD
     }
     ASSERT_TRUE(run.view.found) << "the prompt never appeared";
     EXPECT_EQ(qt::ToUtf8(caption), qt::ToUtf8(run.view.caption));
-    EXPECT_EQ(qt::ToUtf8(rt::StringEntry(language, IDS_RESTART_QUESTION)),
-              qt::ToUtf8(run.view.question));
-    EXPECT_EQ(qt::ToUtf8(rt::StringEntry(language, IDS_RESTART_NOW)),
-              qt::ToUtf8(run.view.restartNow));
-    EXPECT_EQ(qt::ToUtf8(rt::StringEntry(language, IDS_RESTART_LATER)),
-              qt::ToUtf8(run.view.restartLater));
+    EXPECT_EQ(qt::ToUtf8(question), qt::ToUtf8(run.view.question));
+    EXPECT_EQ(qt::ToUtf8(restartNow), qt::ToUtf8(run.view.restartNow));
+    EXPECT_EQ(qt::ToUtf8(restartLater), qt::ToUtf8(run.view.restartLater));
     EXPECT_EQ(300, run.view.rect.left);
     EXPECT_EQ(200, run.view.rect.top);
     EXPECT_GT(run.view.rect.right - run.view.rect.left, 100);  // sized by the template

@@ -150,20 +150,14 @@ bool SetShutdownPrivilege(bool enabled) {
     return ok;
 }
 
-std::wstring StringEntry(LANGID language, UINT id, bool* found) {
-    if (found) *found = false;
-    HRSRC info = FindResourceExW(nullptr, reinterpret_cast<LPCWSTR>(RT_STRING),
-                                 MAKEINTRESOURCEW((id >> 4) + 1), language);
-    if (!info) return std::wstring();
-    HGLOBAL data = LoadResource(nullptr, info);
-    const WCHAR* p = data ? static_cast<const WCHAR*>(LockResource(data)) : nullptr;
-    if (!p) return std::wstring();
-    const WCHAR* end = p + SizeofResource(nullptr, info) / sizeof(WCHAR);
-    for (UINT i = 0; i < (id & 15) && p < end; ++i) p += 1 + *p;
-    if (p >= end || p + 1 + *p > end) return std::wstring();
-    if (found) *found = true;
-    return std::wstring(p + 1, p + 1 + *p);
+void RebootStandInTest::SetUp() {
+    qt::ResetLogFiles();
+    qt::WriteLogConfig(15);
+    g_exitCalls = ExitCalls();
+    g_exitResult = TRUE;
 }
+
+void RebootStandInTest::TearDown() { qt::ResetLogFiles(); }
 
 std::vector<std::string> TaggedLines(const std::string& tag) {
     std::vector<std::string> lines;

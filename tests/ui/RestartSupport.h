@@ -1,10 +1,15 @@
 // Helpers for the restart prompt and machine restart tests: a counting stand-in for the
-// reboot call, the shutdown privilege of this process's token, the string table as the
-// resource holds it, and the log records of one tag.
+// reboot call, the shutdown privilege of this process's token, and the log records of
+// one tag.
 #ifndef QUORLEN_TESTS_UI_RESTARTSUPPORT_H
 #define QUORLEN_TESTS_UI_RESTARTSUPPORT_H
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "base/Platform.h"
+#include "base/Seam.h"
 
 #include <string>
 #include <vector>
@@ -23,6 +28,17 @@ extern ExitCalls g_exitCalls;
 extern BOOL g_exitResult;  // what the stand-in returns
 
 BOOL WINAPI FakeExitWindowsEx(UINT flags, DWORD reason);
+
+// Every record written (mask 15, a fresh log) and the reboot replaced by the counting
+// stand-in, which accepts it.
+class RebootStandInTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    ScopedSeam<ExitWindowsExFn> exitSeam_{g_exitWindowsEx, FakeExitWindowsEx};
+};
 
 // What a second thread saw of the restart prompt while it was open, as the user sees it.
 struct PromptView {
@@ -50,10 +66,6 @@ PromptRun RunPrompt(Press press, DLGPROC proc);
 // The process token's SeShutdownPrivilege: whether it is enabled, and switching it.
 bool ShutdownPrivilegeEnabled();
 bool SetShutdownPrivilege(bool enabled);
-
-// Entry id of the string table in the running module, in exactly that language, read
-// from the block as the resource holds it. found is false when there is no such block.
-std::wstring StringEntry(LANGID language, UINT id, bool* found = nullptr);
 
 // "Level|text" of the records whose text begins with tag + " ".
 std::vector<std::string> TaggedLines(const std::string& tag);

@@ -7,6 +7,7 @@
 
 #include "log/Logger.h"
 #include "resources/resource.h"
+#include "tests/support/MessagesSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/RestartSupport.h"
 #include "ui/Restart.h"
@@ -59,7 +60,11 @@ std::string TextOf(HWND window) {
     return qt::ToUtf8(text);
 }
 
-std::string Entry(LANGID language, UINT id) { return qt::ToUtf8(rt::StringEntry(language, id)); }
+std::string Entry(LANGID language, UINT id) {
+    std::wstring text;
+    qt::ReadTableEntry(language, id, &text);
+    return qt::ToUtf8(text);
+}
 
 // The error the platform gives for asking a dialog for a control it lacks, and for
 // setting the text of a window that is gone: what the records must carry.
