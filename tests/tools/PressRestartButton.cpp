@@ -1,7 +1,9 @@
 // Finds the restart prompt on the screen (a visible dialog holding the question
 // control) in any process of the prefix, prints its screen rectangle as
 // "left top width height", and presses one of its buttons the way a click does.
-// Usage: PressRestartButton.exe [ok|cancel|none] [timeout-ms]
+// Usage: PressRestartButton.exe [ok|cancel|none] [timeout-ms] [--texts]
+//   --texts: then prints the caption, the question and the two buttons' texts, one line
+//            each, in UTF-8 (a script without a test process reads them this way).
 // Exit code 0 when the prompt was found (and pressed), 1 when it never appeared.
 #include <windows.h>
 
@@ -24,11 +26,21 @@ BOOL CALLBACK FindPrompt(HWND window, LPARAM found) {
     return TRUE;
 }
 
+// The window's text as one UTF-8 line.
+void PrintText(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    char utf8[4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+    printf("%s\n", utf8);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* button = argc > 1 ? argv[1] : "cancel";
     DWORD timeout = argc > 2 ? static_cast<DWORD>(atoi(argv[2])) : 20000;
+    bool texts = argc > 3 && strcmp(argv[3], "--texts") == 0;
     int id = 0;
     if (strcmp(button, "ok") == 0) id = IDOK;
     else if (strcmp(button, "cancel") == 0) id = IDCANCEL;
@@ -46,6 +58,12 @@ int main(int argc, char** argv) {
     RECT r = {};
     GetWindowRect(prompt, &r);
     printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    if (texts) {
+        PrintText(prompt);
+        PrintText(GetDlgItem(prompt, IDC_RESTART_TEXT));
+        PrintText(GetDlgItem(prompt, IDOK));
+        PrintText(GetDlgItem(prompt, IDCANCEL));
+    }
     fflush(stdout);
     // A click on a button reaches the dialog as BN_CLICKED from that button.
     if (id != 0)
