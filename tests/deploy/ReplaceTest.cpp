@@ -41,6 +41,15 @@ protected:
         o.folder.assign(buffer, strnlen(buffer, sizeof buffer));
         return o;
     }
+
+    // The same while another program reads the list: it cannot be overwritten now.
+    Outcome ReplaceWhileRead(const std::string& folder) {
+        const std::string target = folder + "\\vexo_regions.txt";
+        ScopedHandle reader(CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+        EXPECT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
+        return Replace(folder);
+    }
 };
 
 TEST_F(ReplaceTest, ReplacesOnlyAListLastWrittenOnTheThirdOfDecemberInUtc) {
@@ -135,13 +144,7 @@ TEST_F(ReplaceTest, SchedulesTheReplacementWhenTheListIsHeldForReading) {
             ASSERT_TRUE(qt::WriteFileBytes(kRootCopy, rootFile));
             ASSERT_TRUE(qt::WriteFileBytes(waiting, kOldList));
         }
-        Outcome o;
-        {
-            ScopedHandle reader(CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
-            ASSERT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
-            o = Replace(c.folder);
-        }
+        Outcome o = ReplaceWhileRead(c.folder);
         EXPECT_EQ(1, o.result);
         EXPECT_EQ(1, o.flag);
         EXPECT_EQ(kOldList, qt::ReadFileBytes(target));
@@ -177,13 +180,7 @@ TEST_F(ReplaceTest, RemovesTheWaitingCopyWhenTheMoveCannotBeRegistered) {
                                             REG_DWORD, reinterpret_cast<const BYTE*>(&notAList),
                                             sizeof notAList));
     InstallOldList(kDataFolder);
-    Outcome o;
-    {
-        ScopedHandle reader(CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
-        o = Replace(kDataFolder);
-    }
+    Outcome o = ReplaceWhileRead(kDataFolder);
     EXPECT_EQ(0, o.result);
     EXPECT_EQ(1, o.flag);
     EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
@@ -218,14 +215,8 @@ TEST_F(ReplaceTest, LeavesAListHeldOpenForWriting) {
 TEST_F(ReplaceTest, ReportsAFallbackCopyThatCannotBeMade) {
     InstallOldList(kDataFolder);
     ASSERT_TRUE(qt::CreateFolders(kWaiting));  // a folder where the copy would go
-    Outcome o;
     qt::DebugOutputCapture debug;
-    {
-        ScopedHandle reader(CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
-        o = Replace(kDataFolder);
-    }
+    Outcome o = ReplaceWhileRead(kDataFolder);
     EXPECT_EQ(0, o.result);
     EXPECT_EQ(1, o.flag);
     EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
