@@ -20,7 +20,8 @@ int ExtractTXT();
 int DeleteFilesFromTemp(const char* folder);
 
 // Appends vexo_regions.txt to dataFolder in place and replaces that file with the staged
-// one when its date matches, falling back to a reboot-time move when the copy fails.
+// one when its date matches, falling back to a reboot-time move of a copy beside it
+// when the copy fails.
 // *replaced: 1 as soon as the date matched; 0 when the file is absent or its date
 // differs; untouched when a path cannot be formed. Result: 1 when the file was
 // overwritten or its replacement scheduled, else 0.
@@ -29,8 +30,9 @@ int FileReplace(PathBuffer& dataFolder, int* replaced);
 // True only when the file's last-write date is 2004-12-03 in UTC.
 bool VersionCheck(const char* path);
 
-// Copies the file named by source to the root of target's drive; on success source
-// holds the new copy's path and the result is 1, else 0.
+// Copies the file named by source to vexo_regions.txt.new in target's folder (the
+// current folder when target has no backslash), overwriting a file of that name; on
+// success source holds the new copy's path and the result is 1, else 0.
 int CopyFileToSameDrive(const char* target, PathBuffer& source);
 
 #endif

@@ -1,6 +1,6 @@
 // Replacement: the installed list is overwritten only when it is the superseded one;
-// when it cannot be overwritten now, the staged list waits in the drive's root and the
-// system moves it into place at the next start.
+// when it cannot be overwritten now, the staged list waits beside it and the system
+// moves it into place at the next start.
 #include <windows.h>
 #include <string.h>
 
@@ -14,6 +14,8 @@ namespace {
 const char kReplaceTag[] = "Quorlen::FileReplace";
 const char kVersionTag[] = "Quorlen::VersionCheck";
 const char kSameDriveTag[] = "Quorlen::CopyFileToSameDrive";
+// The copy that waits beside the installed list for the restart: vexo_regions.txt.new.
+const char kWaitingSuffix[] = ".new";
 
 // The part of a replacement that runs while the search is open: the date test, the
 // attributes, and the copy or its fallback.
@@ -42,13 +44,15 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced) {
 
     LOG_ERROR("%s%s%s", kReplaceTag, target,
               "Copying file failed since  file is in use by other applications");
-    // A delayed move cannot cross volumes, so the list first goes to the target's drive.
+    // A delayed move cannot cross volumes, so the list first goes beside the target.
     if (!CopyFileToSameDrive(target, source)) {
         LOG_ERROR("%s%s", kReplaceTag, "CopyFileToSameDrive failed");
         return 0;
     }
     if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
         LOG_ERROR("%s%s%s", kReplaceTag, target, "MoveFileEx failed");
+        // Nothing will ever move it: leave no half-done update beside the list.
+        DeleteFileA(source);
         return 0;
     }
     return 1;
@@ -115,17 +119,22 @@ bool VersionCheck(const char* path) {
 }
 
 int CopyFileToSameDrive(const char* target, PathBuffer& source) {
-    // The drive is the text before the first separator: "C:" for C:\..., empty (the
-    // current drive's root) for a path without one or a network path.
-    size_t length = strnlen(target, kPathSize);
-    size_t driveLength = 0;
-    while (driveLength < length && target[driveLength] != '\\') ++driveLength;
-    if (driveLength == length) driveLength = 0;
-    PathBuffer drive;
-    memcpy(drive, target, driveLength);  // at most kPathSize - 1 characters
-    drive[driveLength] = '\0';
+    // The copy waits in the target's own folder: on its volume by construction, with the
+    // installation's permissions, so nobody who cannot write the list can touch it
+    // before the restart. A target without a folder puts it in the current one.
+    const size_t length = strnlen(target, kPathSize);
+    size_t folderLength = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (target[i] == '\\') {
+            folderLength = i + 1;
+        } else if (IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(target[i]))) {
+            ++i;  // a trail byte may look like a backslash in a double-byte code page
+        }
+    }
     PathBuffer copy;
-    int formed = FormatText(copy, sizeof copy, "%s\\%s", drive, kRegionListName);
+    int formed = length < kPathSize &&
+                 FormatText(copy, sizeof copy, "%.*s%s%s", static_cast<int>(folderLength),
+                            target, kRegionListName, kWaitingSuffix);
     // A cut path would name another file: count it as a failed copy.
     if (formed && CopyFileA(source, copy, FALSE)) {
         CopyText(source, copy);

@@ -41,6 +41,15 @@ protected:
         o.folder.assign(buffer, strnlen(buffer, sizeof buffer));
         return o;
     }
+
+    // The same while another program reads the list: it cannot be overwritten now.
+    Outcome ReplaceWhileRead(const std::string& folder) {
+        const std::string target = folder + "\\vexo_regions.txt";
+        ScopedHandle reader(CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+        EXPECT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
+        return Replace(folder);
+    }
 };
 
 TEST_F(ReplaceTest, ReplacesOnlyAListLastWrittenOnTheThirdOfDecemberInUtc) {
@@ -107,32 +116,81 @@ TEST_F(ReplaceTest, ClearsTheReadOnlyBitAndOverwrites) {
 }
 
 TEST_F(ReplaceTest, SchedulesTheReplacementWhenTheListIsHeldForReading) {
-    for (const std::string& folder : {std::string(kDataFolder), std::string(kPercentFolder)}) {
-        SCOPED_TRACE(folder);
-        const std::string target = folder + "\\vexo_regions.txt";
+    // The copy for the restart waits beside the list, whatever the drive root holds:
+    // another user's file or folder of the list's name there is never touched.
+    const std::string rootFile = "vraxon.option.planted\r\n";
+    const struct {
+        const char* name;
+        std::string folder;
+        bool rootFolder;       // a folder named vexo_regions.txt in the drive root
+        bool rootAndStaleFile;  // a file of that name there, and a stale copy beside the list
+    } cases[] = {
+        {"plain", kDataFolder, false, false},
+        {"percent signs", kPercentFolder, false, false},
+        {"folder in the root", kDataFolder, true, false},
+        {"file in the root, stale copy", kDataFolder, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string target = c.folder + "\\vexo_regions.txt";
+        const std::string waiting = target + ".new";
         qt::ClearPendingRenames();
-        qt::RemoveFile(kRootCopy);
-        InstallOldList(folder);
-        Outcome o;
-        {
-            ScopedHandle reader(CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
-            ASSERT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
-            o = Replace(folder);
+        ASSERT_TRUE(qt::RemoveTree(kRootCopy));
+        InstallOldList(c.folder);
+        if (c.rootFolder) {
+            ASSERT_TRUE(qt::CreateFolders(kRootCopy));
         }
+        if (c.rootAndStaleFile) {
+            ASSERT_TRUE(qt::WriteFileBytes(kRootCopy, rootFile));
+            ASSERT_TRUE(qt::WriteFileBytes(waiting, kOldList));
+        }
+        Outcome o = ReplaceWhileRead(c.folder);
         EXPECT_EQ(1, o.result);
         EXPECT_EQ(1, o.flag);
         EXPECT_EQ(kOldList, qt::ReadFileBytes(target));
-        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kRootCopy));
-        EXPECT_EQ((Lines{"\\??\\C:\\vexo_regions.txt", "!\\??\\" + target}), qt::PendingRenames());
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(waiting));
+        EXPECT_EQ((Lines{"\\??\\" + waiting, "!\\??\\" + target}), qt::PendingRenames());
         EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
                          "Error|Quorlen::FileReplace" + target + kInUse, kReplaceExiting}),
                   o.records);
+        DWORD root = GetFileAttributesA(kRootCopy);
+        if (c.rootFolder) {
+            EXPECT_NE(0u, root & FILE_ATTRIBUTE_DIRECTORY);
+        } else if (c.rootAndStaleFile) {
+            EXPECT_EQ(rootFile, qt::ReadFileBytes(kRootCopy));
+        } else {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, root);
+        }
         // The run's clean-up removes the staged file, not the copy the restart will move.
         EXPECT_NE(0, DeleteFilesFromTemp(tempFolder_.c_str()));
-        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kRootCopy));
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(waiting));
         Stage();
     }
+}
+
+TEST_F(ReplaceTest, RemovesTheWaitingCopyWhenTheMoveCannotBeRegistered) {
+    // A list of pending renames that is not a list of strings: the system refuses to add
+    // to it, for real.
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, qt::kSessionManager, 0, nullptr,
+                                             0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ScopedKey session(key);
+    const DWORD notAList = 1;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(session.Get(), "PendingFileRenameOperations", 0,
+                                            REG_DWORD, reinterpret_cast<const BYTE*>(&notAList),
+                                            sizeof notAList));
+    InstallOldList(kDataFolder);
+    Outcome o = ReplaceWhileRead(kDataFolder);
+    EXPECT_EQ(0, o.result);
+    EXPECT_EQ(1, o.flag);
+    EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
+    EXPECT_FALSE(qt::FileExists(kWaiting));
+    EXPECT_FALSE(qt::FileExists(kRootCopy));
+    EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
+                     std::string("Error|Quorlen::FileReplace") + kTarget + kInUse,
+                     std::string("Error|Quorlen::FileReplace") + kTarget + "MoveFileEx failed",
+                     kReplaceExiting}),
+              o.records);
 }
 
 TEST_F(ReplaceTest, LeavesAListHeldOpenForWriting) {
@@ -156,19 +214,14 @@ TEST_F(ReplaceTest, LeavesAListHeldOpenForWriting) {
 
 TEST_F(ReplaceTest, ReportsAFallbackCopyThatCannotBeMade) {
     InstallOldList(kDataFolder);
-    ASSERT_TRUE(qt::CreateFolders(kRootCopy));  // a folder where the copy would go
-    Outcome o;
+    ASSERT_TRUE(qt::CreateFolders(kWaiting));  // a folder where the copy would go
     qt::DebugOutputCapture debug;
-    {
-        ScopedHandle reader(CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(reader.IsValid()) << qt::Win32ErrorText(GetLastError());
-        o = Replace(kDataFolder);
-    }
+    Outcome o = ReplaceWhileRead(kDataFolder);
     EXPECT_EQ(0, o.result);
     EXPECT_EQ(1, o.flag);
     EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
     EXPECT_TRUE(qt::PendingRenames().empty());
+    EXPECT_FALSE(qt::FileExists(kRootCopy));
     EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
                      std::string("Error|Quorlen::FileReplace") + kTarget + kInUse,
                      "Error|Quorlen::CopyFileToSameDriveCopying file failed",
@@ -206,32 +259,44 @@ TEST_F(ReplaceTest, RefusesPathsThatDoNotFit) {
     }
 }
 
-TEST_F(ReplaceTest, CopiesToTheRootOfTheTargetsDrive) {
+TEST_F(ReplaceTest, CopiesBesideTheTarget) {
+    const std::string longTarget = "C:\\" + std::string(1015, 'p') + "\\x";  // 1020 characters
     const struct {
         const char* name;
-        const char* target;
-        const char* copy;
+        std::string target;
+        const char* copy;  // empty: the copy cannot be made
     } cases[] = {
-        {"target on C:", kTarget, kRootCopy},
-        // No drive in the text: the root of the current drive, here C:.
-        {"target without a separator", "vexo_regions.txt", "\\vexo_regions.txt"},
+        {"target on C:", kTarget, kWaiting},
+        // No folder in the text: the current one, here the data folder.
+        {"target without a separator", "vexo_regions.txt", "vexo_regions.txt.new"},
+        {"stale copy overwritten", kTarget, kWaiting},
+        {"copy path does not fit", longTarget, ""},
     };
     ASSERT_TRUE(SetCurrentDirectoryA(kDataFolder));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        qt::RemoveFile(kRootCopy);
+        qt::RemoveFile(kWaiting);
+        if (strcmp(c.name, "stale copy overwritten") == 0) {
+            ASSERT_TRUE(qt::WriteFileBytes(kWaiting, kOldList));
+        }
         PathBuffer source;
         SetFolder(source, Staged());
         StartLog();
-        EXPECT_EQ(1, CopyFileToSameDrive(c.target, source));
-        EXPECT_TRUE(StopLog().empty());
-        EXPECT_STREQ(c.copy, source);
-        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kRootCopy));
+        EXPECT_EQ(c.copy[0] ? 1 : 0, CopyFileToSameDrive(c.target.c_str(), source));
+        if (c.copy[0]) {
+            EXPECT_TRUE(StopLog().empty());
+            EXPECT_STREQ(c.copy, source);
+            EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kWaiting));
+        } else {
+            EXPECT_EQ((Lines{"Error|Quorlen::CopyFileToSameDriveCopying file failed"}), StopLog());
+            EXPECT_EQ(Staged(), source);
+        }
+        EXPECT_FALSE(qt::FileExists(kRootCopy));
     }
     SetCurrentDirectoryA(qt::ModuleDir().c_str());
 
     SCOPED_TRACE("staged file missing");
-    qt::RemoveFile(kRootCopy);
+    qt::RemoveFile(kWaiting);
     ASSERT_TRUE(qt::RemoveFile(Staged()));
     PathBuffer source;
     SetFolder(source, Staged());
@@ -239,7 +304,7 @@ TEST_F(ReplaceTest, CopiesToTheRootOfTheTargetsDrive) {
     EXPECT_EQ(0, CopyFileToSameDrive(kTarget, source));
     EXPECT_EQ((Lines{"Error|Quorlen::CopyFileToSameDriveCopying file failed"}), StopLog());
     EXPECT_EQ(Staged(), source);
-    EXPECT_FALSE(qt::FileExists(kRootCopy));
+    EXPECT_FALSE(qt::FileExists(kWaiting));
 }
 
 TEST_F(ReplaceTest, TracesEveryOperationAtTheMainTraceLevel) {

@@ -95,6 +95,7 @@ TEST_F(BadInput, PercentSignsInTheInstallPath) {
               records[1]);
     qt::ClearPendingRenames();
     qt::RemoveFile(target);
+    EXPECT_TRUE(qt::RemoveFile(target + ".new"));
     RemoveDirectoryA(data.c_str());
     RemoveDirectoryA(kOddSuite);
 }

@@ -17,6 +17,9 @@ namespace e2e {
 constexpr const char kSuite[] = "C:\\QuorlenSuite";
 constexpr const char kData[] = "C:\\QuorlenSuite\\Data";
 constexpr const char kTarget[] = "C:\\QuorlenSuite\\Data\\vexo_regions.txt";
+// The copy that waits beside the list for a restart, and where it once went: the drive
+// root, which the updater must never write.
+constexpr const char kWaitingCopy[] = "C:\\QuorlenSuite\\Data\\vexo_regions.txt.new";
 constexpr const char kDriveRootCopy[] = "C:\\vexo_regions.txt";
 // An older list, as the superseded installation carries it.
 constexpr const char kOldList[] = "vraxon.option.africa\r\nvraxon.option.us\r\n";
@@ -43,6 +46,8 @@ protected:
         qt::DeleteInstallKey();
         qt::ClearPendingRenames();
         qt::RemoveFile(kTarget);
+        qt::RemoveFile(kWaitingCopy);
+        RemoveDirectoryA(kWaitingCopy);
         RemoveDirectoryA(kData);
         RemoveDirectoryA(kSuite);
         qt::RemoveFile(kDriveRootCopy);
@@ -70,6 +75,7 @@ protected:
         EXPECT_EQ(0u, run.process.exitCode);
         EXPECT_EQ(std::vector<std::wstring>{kTextNotSupported}, run.boxes);
         EXPECT_FALSE(qt::FileExists(StagedPath()));
+        EXPECT_FALSE(qt::FileExists(kWaitingCopy));
         EXPECT_FALSE(qt::FileExists(kDriveRootCopy));
         EXPECT_TRUE(qt::PendingRenames().empty());
     }

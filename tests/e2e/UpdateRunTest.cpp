@@ -27,6 +27,7 @@ TEST_F(UpdaterScenario, ReplacesSupersededListOnXpAndWindows2000) {
         EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
         EXPECT_EQ(qt::ExpectedRegionList(), Installed());
         EXPECT_FALSE(qt::FileExists(StagedPath()));
+        EXPECT_FALSE(qt::FileExists(kWaitingCopy));
         EXPECT_FALSE(qt::FileExists(kDriveRootCopy));
         EXPECT_TRUE(qt::PendingRenames().empty());
         EXPECT_EQ(kSeededIni, qt::ReadFileBytes(qt::LogConfigPath()));
@@ -134,7 +135,7 @@ TEST_F(UpdaterScenario, AbsentListIsNotCreated) {
               qt::RecordLines());
 }
 
-// Another program reads the list: the update waits in the drive root for the reboot.
+// Another program reads the list: the update waits beside it for the reboot.
 TEST_F(UpdaterScenario, ListInUseIsScheduledForTheNextStart) {
     InstallSuite("x,C:\\QuorlenSuite\\");
     HANDLE reader = CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
@@ -147,9 +148,10 @@ TEST_F(UpdaterScenario, ListInUseIsScheduledForTheNextStart) {
     EXPECT_EQ(0u, run.process.exitCode);
     EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
     EXPECT_EQ(kOldList, Installed());
-    EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kDriveRootCopy));
+    EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kWaitingCopy));
+    EXPECT_FALSE(qt::FileExists(kDriveRootCopy));
     EXPECT_FALSE(qt::FileExists(StagedPath()));
-    EXPECT_EQ((std::vector<std::string>{"\\??\\C:\\vexo_regions.txt",
+    EXPECT_EQ((std::vector<std::string>{"\\??\\C:\\QuorlenSuite\\Data\\vexo_regions.txt.new",
                                         "!\\??\\C:\\QuorlenSuite\\Data\\vexo_regions.txt"}),
               qt::PendingRenames());
     EXPECT_EQ((std::vector<std::string>{
@@ -159,22 +161,24 @@ TEST_F(UpdaterScenario, ListInUseIsScheduledForTheNextStart) {
               qt::RecordLines());
 }
 
-// In use, and the drive-root copy impossible: the user is told the truth.
+// In use, and the copy beside it impossible: the user is told the truth.
 TEST_F(UpdaterScenario, FailedReplacementIsReportedAsFailed) {
     InstallSuite();
-    ASSERT_TRUE(CreateDirectoryA(kDriveRootCopy, nullptr));
+    ASSERT_TRUE(CreateDirectoryA(kWaitingCopy, nullptr));
     HANDLE reader = CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                 nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, reader);
 
     qt::UpdaterRun run = qt::RunUpdater();
     CloseHandle(reader);
-    RemoveDirectoryA(kDriveRootCopy);
+    EXPECT_NE(0u, GetFileAttributesA(kWaitingCopy) & FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryA(kWaitingCopy);
 
     EXPECT_EQ(0u, run.process.exitCode);
     EXPECT_EQ(std::vector<std::wstring>{kTextFailed}, run.boxes);
     EXPECT_EQ(kOldList, Installed());
     EXPECT_TRUE(qt::PendingRenames().empty());
+    EXPECT_FALSE(qt::FileExists(kDriveRootCopy));
     EXPECT_EQ((std::vector<std::string>{
                   kRecordQueried,
                   "Error|Quorlen::FileReplaceC:\\QuorlenSuite\\Data\\vexo_regions.txtCopying file "

@@ -223,7 +223,6 @@ bool SetInstallDir(const std::string& text) {
 
 void DeleteInstallKey() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kInstallKey); }
 
-static const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
 std::vector<std::string> PendingRenames() {
     std::vector<std::string> list;

@@ -70,6 +70,8 @@ constexpr const char kInstallKey[] = "SOFTWARE\\Tessaly\\Lumenfold\\Parmel\\Stri
 bool SetInstallValue(DWORD type, const void* data, DWORD size);
 bool SetInstallDir(const std::string& text);  // REG_SZ "Installdir"
 void DeleteInstallKey();
+// The key under HKLM that holds PendingFileRenameOperations.
+constexpr const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 // Reads PendingFileRenameOperations as its list of strings (empty when absent).
 std::vector<std::string> PendingRenames();
 void ClearPendingRenames();
