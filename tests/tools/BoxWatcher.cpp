@@ -21,7 +21,10 @@ int main(int argc, char** argv) {
     DWORD start = GetTickCount();
     HWND box = nullptr;
     while (!(box = FindWindowA("#32770", caption)) || !IsWindowVisible(box)) {
-        if (GetTickCount() - start > timeout) return 1;
+        if (GetTickCount() - start > timeout) {
+            fprintf(stderr, "BoxWatcher: no visible box \"%s\" within %lu ms\n", caption, timeout);
+            return 1;
+        }
         Sleep(30);
     }
     wchar_t text[4096] = {};
