@@ -7,6 +7,7 @@ foreach(case StaleStagedFileReadOnly ReadOnlyListIsReplaced NoWriteAccessLeavesA
         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/unprivileged.sh ${CMAKE_SOURCE_DIR}/scripts
             ${QUORLEN_BENCH_DIR} $<TARGET_FILE:Quorlen> $<TARGET_FILE:BoxWatcher>
             ${CMAKE_SOURCE_DIR}/resources/vexo_regions.txt ${case})
-    # The first run also makes the account's prefix.
-    set_tests_properties(${name} PROPERTIES LABELS unprivileged TIMEOUT 300 SKIP_RETURN_CODE 77)
+    # The first run also makes the account's prefix: minutes when 32-bit Wine is
+    # installed and qemu runs its part of the set-up.
+    set_tests_properties(${name} PROPERTIES LABELS unprivileged TIMEOUT 600 SKIP_RETURN_CODE 77)
 endforeach()
