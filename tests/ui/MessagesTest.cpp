@@ -27,7 +27,8 @@ const wchar_t* const kEnglish[] = {
     L"Install Completed",
     L"Restart Now",
     L"Restart Later",
-    L"The update could not be completed. Close all programs, then run this update again.",
+    L"The update could not be completed. Log on as an administrator, close all programs, and "
+    L"run this update again.",
 };
 
 const char kMsgEnter[] = "Main Trace|Quorlen::MsgDisplayString - Entering";
