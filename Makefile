@@ -34,3 +34,14 @@ smoke32: build
 screens: build
 	@scripts/screens-messages $(BUILD)
 	@scripts/screens-restart $(BUILD)
+
+# The three screenshots README.md shows, taken from `make screens` without their
+# timestamps, so that a picture changes in git only when what it shows changes.
+DOC_SHOTS := message-en_US-3 message-ja_JP-1 restart-de_DE
+.PHONY: docs
+docs: screens
+	@mkdir -p docs
+	@for shot in $(DOC_SHOTS); do \
+		convert $(BUILD)/screens/$$shot.png -strip -define png:exclude-chunks=date,time docs/$$shot.png \
+			&& echo docs/$$shot.png || exit 1; \
+	done
