@@ -8,11 +8,14 @@ CMAKE_COMMON := -G Ninja -DCMAKE_BUILD_TYPE=Release
 deps:
 	@scripts/install-deps
 
+# The toolchain goes in through the environment: CMake (3.21 and later) reads it on a
+# tree's first configure only, and later configures do not warn that it went unused.
 build: deps
-	@cmake -S . -B $(BUILD)/win32 $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake >/dev/null
+	@CMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-i686.cmake \
+		cmake -S . -B $(BUILD)/win32 $(CMAKE_COMMON) >/dev/null
 	@cmake --build $(BUILD)/win32
-	@cmake -S . -B $(BUILD)/win64 $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
-		-DQUORLEN_TESTS=ON -DQUORLEN_BENCH_DIR=$(BENCH) >/dev/null
+	@CMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-x86_64.cmake \
+		cmake -S . -B $(BUILD)/win64 $(CMAKE_COMMON) -DQUORLEN_TESTS=ON -DQUORLEN_BENCH_DIR=$(BENCH) >/dev/null
 	@cmake --build $(BUILD)/win64
 
 test: build
