@@ -3,7 +3,7 @@ BUILD ?= build
 BENCH := $(abspath $(BUILD))/bench
 CMAKE_COMMON := -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: deps build test demo bench screens smoke32 clean
+.PHONY: deps build test demo bench screens smoke32 release clean
 
 deps:
 	@scripts/install-deps
@@ -33,6 +33,11 @@ demo: build
 
 smoke32: build
 	@scripts/smoke32 $(BUILD)
+
+# The 32-bit executables and SHA256SUMS in $(BUILD)/release, checked by a second build
+# elsewhere; SIGN_PFX=file.pfx SIGN_PASS_FILE=file signs them.
+release: deps
+	@SIGN_PFX="$(SIGN_PFX)" SIGN_PASS_FILE="$(SIGN_PASS_FILE)" scripts/release $(BUILD)
 
 screens: build
 	@scripts/screens-messages $(BUILD)
