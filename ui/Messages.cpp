@@ -20,23 +20,32 @@ const char kCaption[] = "Olvane";
 // Leaves the explicit lookup for the fallback; never escapes MsgDisplayString.
 struct UseFallback {};
 
+// An entry's UTF-16 units where they lie in the block, none for an empty entry.
+struct BlockText {
+    const wchar_t* units = nullptr;
+    size_t count = 0;
+};
+
 // Entry (id & 15) of a string block: 16 entries, each a count of UTF-16 units followed
 // by that many units. A count that runs past the end of the block (a damaged block)
 // ends the walk with an empty entry, so nothing beyond the block is ever read.
-std::wstring BlockEntry(const WORD* block, size_t units, UINT id) {
+BlockText BlockEntry(const WORD* block, size_t units, UINT id) {
     size_t pos = 0;
     for (UINT skip = id & 15; skip > 0; --skip) {
-        if (pos >= units || block[pos] > units - pos - 1) return std::wstring();
+        if (pos >= units || block[pos] > units - pos - 1) return BlockText();
         pos += 1 + block[pos];
     }
-    if (pos >= units || block[pos] > units - pos - 1) return std::wstring();
-    return std::wstring(reinterpret_cast<const wchar_t*>(block + pos + 1), block[pos]);
+    if (pos >= units || block[pos] > units - pos - 1) return BlockText();
+    BlockText entry;
+    entry.units = reinterpret_cast<const wchar_t*>(block + pos + 1);
+    entry.count = block[pos];
+    return entry;
 }
 
-std::string ToAnsi(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
+std::string ToAnsi(const BlockText& wide) {
+    if (wide.count == 0) return std::string();
     // A fresh buffer of count + 1 units, ended by a 0 unit, as the conversion expects.
-    std::vector<wchar_t> text(wide.begin(), wide.end());
+    std::vector<wchar_t> text(wide.units, wide.units + wide.count);
     text.push_back(L'\0');
     int size = WideCharToMultiByte(CP_ACP, 0, text.data(), -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1) return std::string();

@@ -29,7 +29,8 @@ const std::wstring kTextNotSupported =
     L"PC. You do not need this software update.";
 const std::wstring kTextCompleted = L"Install Completed";
 const std::wstring kTextFailed =
-    L"The update could not be completed. Close all programs, then run this update again.";
+    L"The update could not be completed. Log on as an administrator, close all programs, and "
+    L"run this update again.";
 
 const std::string kRecordQueried = "Error|Quorlen::GetInstalledPathQueried  the Insatlldir value successfully ";
 const std::string kRecordNotApplicable =

@@ -17,3 +17,13 @@ add_test(NAME RebootFallback.ListInUseIsReplacedAtTheNextStart
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/reboot-fallback.sh ${CMAKE_SOURCE_DIR}/scripts
             ${CMAKE_BINARY_DIR}/.. ${CMAKE_SOURCE_DIR}/resources/vexo_regions.txt)
 set_tests_properties(RebootFallback.ListInUseIsReplacedAtTheNextStart PROPERTIES TIMEOUT 180)
+
+# The executables' version and manifest: the version API, and the version to expect.
+target_link_libraries(e2e_tests PRIVATE version)
+target_compile_definitions(e2e_tests PRIVATE QUORLEN_EXPECT_VERSION="${PROJECT_VERSION}")
+
+# Signing copies of the release executables with a certificate made for the run.
+add_test(NAME Release.SignedWithSha1ThenNestedSha256
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/sign-release.sh ${CMAKE_SOURCE_DIR}/scripts
+            ${CMAKE_BINARY_DIR}/../win32)
+set_tests_properties(Release.SignedWithSha1ThenNestedSha256 PROPERTIES TIMEOUT 120)

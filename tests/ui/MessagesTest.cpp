@@ -27,7 +27,8 @@ const wchar_t* const kEnglish[] = {
     L"Install Completed",
     L"Restart Now",
     L"Restart Later",
-    L"The update could not be completed. Close all programs, then run this update again.",
+    L"The update could not be completed. Log on as an administrator, close all programs, and "
+    L"run this update again.",
 };
 
 const char kMsgEnter[] = "Main Trace|Quorlen::MsgDisplayString - Entering";
@@ -252,6 +253,12 @@ TEST(StringTable, TwentyOneLanguagesOneBlockEachConvertible) {
             int m = MultiByteToWideChar(codePage, 0, narrow, n, back, 4096);
             EXPECT_EQ(entry, std::wstring(back, static_cast<size_t>(m)));
             EXPECT_EQ(std::wstring::npos, entry.find(L'\r'));
+            if (PRIMARYLANGID(language.id) == LANG_FRENCH) {
+                // A plain blank would let the box wrap the mark onto a line of its own.
+                for (const wchar_t* mark : {L" ?", L" !", L" :", L" ;"}) {
+                    EXPECT_EQ(std::wstring::npos, entry.find(mark)) << "needs a no-break space";
+                }
+            }
             if (id == 1) {
                 size_t lineFeed = entry.find(L'\n');
                 if (language.lineFeedInText1) {

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Quorlen.exe as a user without rights runs it: an ordinary account in a prefix and
+# wineserver of its own (scripts/user-bench), where Wine honours file permissions as it
+# does not for root. Each case sets up as root what the account meets, and gives the
+# account its prefix back afterwards.
+# Usage: unprivileged.sh SCRIPTS_DIR BENCH_DIR Quorlen.exe BoxWatcher.exe PAYLOAD CASE
+set -uo pipefail
+here=$1
+bench=$2
+updater=$3
+watcher=$4
+payload=$5
+case_name=$6
+
+# Only root can make the account and switch to it.
+[ "$(id -u)" -eq 0 ] || { echo "skipped: needs root"; exit 77; }
+"$here/user-bench" ensure "$bench" "$updater" "$watcher" || { echo "FAIL: no unprivileged bench"; exit 1; }
+source "$here/bench-env" "$bench"
+source "$here/user-bench-env"
+source "$here/suite-lib.sh"  # the suite's registry key and folder
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+owner="$user_name:$(id -gn "$user_name")"
+drive="$user_prefix/drive_c"
+suite="$drive/Program Files/Tessaly Suite"
+list="$suite/Data/vexo_regions.txt"
+beside="$suite/Data/vexo_regions.txt.new"
+root_copy="$drive/vexo_regions.txt"
+staged="$drive/users/$user_name/Temp/vexo_regions.txt"
+log="$drive/users/$user_name/AppData/Roaming/PatchUpdate_Olvane_Quorlenlog_Zindra.log"
+ini="$drive/windows/Olvane_Quorlenlog_Zindra.ini"
+session='HKLM\System\CurrentControlSet\Control\Session Manager'
+
+# The account's prefix as wineboot made it, without the suite or traces of a run. The
+# configuration is seeded afresh by each run (Error records only).
+reset() {
+    chown "$owner" "$drive" "$drive/windows"
+    chmod 755 "$drive" "$drive/windows"
+    rm -rf "$suite"
+    rm -f "$staged" "$log" "$ini" "$root_copy"
+    user_wine reg delete "$session" /v PendingFileRenameOperations /f >/dev/null 2>&1
+}
+reset
+trap reset EXIT
+
+# The suite as the field has it, the account's own: registry value, an older list dated
+# 2004-12-03 (UTC).
+install_suite_for_user() {
+    user_wine reg add "$suite_key" /v Installdir /d "1.0,$suite_win" /f >/dev/null
+    mkdir -p "$suite/Data"
+    printf 'vraxon.option.africa\r\nvraxon.option.germany\r\nvraxon.option.us\r\n' >"$list"
+    touch -d '2004-12-03 12:00:00 UTC' "$list"
+    chown -R "$owner" "$suite"
+    old_list=$(md5sum <"$list")$(stat -c %Y "$list")
+}
+list_state() { echo "$(md5sum <"$list")$(stat -c %Y "$list")"; }
+user_can_write() { as_user test -w "$1"; }
+
+# Runs the updater as the account. With "box", reads the box and presses OK; with
+# "no-box", waits for the updater to end by itself (a box would hold it: modal, and
+# nobody to press OK), and reads the box only if it does not. Sets box_text, updater_rc.
+run_as_user() {
+    user_wine "$user_bin/$(basename "$updater")" &
+    local pid=$! box="$user_bin/$(basename "$watcher")"
+    box_text=
+    if [ "$1" = box ]; then
+        box_text=$(user_wine "$box" Olvane 30000 --wait-only | tr -d '\r')
+        [ -n "$box_text" ] && user_wine "$box" Olvane 10000 >/dev/null
+    else
+        for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -0 "$pid" 2>/dev/null && box_text=$(user_wine "$box" Olvane 5000 | tr -d '\r')
+    fi
+    wait "$pid"
+    updater_rc=$?
+    [ "$updater_rc" = 0 ] || fail "exit code $updater_rc"
+}
+
+# An Error record of the account's run whose text is exactly $1 (trailing blanks count).
+log_has() {
+    [ -f "$log" ] && tr -d '\r' <"$log" |
+        awk -v want="[User: $user_name], [Olvane_Quorlenlog_Zindra], [Error], $1" '
+            length($0) >= length(want) && substr($0, length($0) - length(want) + 1) == want { found = 1 }
+            END { exit !found }'
+}
+
+# Whatever happened, nothing may wait for a restart: no copy beside the list or in the
+# drive's root, no rename of the list registered.
+expect_nothing_pending() {
+    [ ! -e "$beside" ] || fail "a copy waits beside the list"
+    [ ! -e "$root_copy" ] || fail "a copy waits in the drive's root"
+    local pending
+    pending=$(user_wine reg query "$session" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
+    ! grep -qi 'vexo_regions' <<<"$pending" || fail "a rename is pending: $pending"
+}
+
+case "$case_name" in
+StaleStagedFileReadOnly)
+    # An earlier run's staged file, read-only: staging fails, so nothing else happens.
+    install_suite_for_user
+    printf 'stale\r\n' >"$staged"
+    chown "$owner" "$staged"
+    chmod 444 "$staged"
+    ! user_can_write "$staged" || fail "set-up: the account can write the staged file"
+    run_as_user no-box
+    [ -z "$box_text" ] || fail "a box appeared: '$box_text'"
+    [ "$(list_state)" = "$old_list" ] || fail "the installed list was changed"
+    [ "$(cat "$staged")" = $'stale\r' ] || fail "the stale staged file was changed"
+    log_has "Quorlen::ExtractTXT Invalid File Handle Value While Creating File  " ||
+        fail "no ExtractTXT record in the log: $(tr -d '\r' <"$log" 2>/dev/null)"
+    ;;
+ReadOnlyListIsReplaced)
+    install_suite_for_user
+    chmod 444 "$list"
+    ! user_can_write "$list" || fail "set-up: the account can write the read-only list"
+    run_as_user box
+    [ "$box_text" = "Install Completed" ] || fail "box said '$box_text'"
+    cmp -s "$payload" "$list" || fail "the installed list is not the payload"
+    [ $((0$(stat -c %a "$list") & 0200)) -ne 0 ] || fail "the read-only bit is still set"
+    ;;
+NoWriteAccessLeavesAllAsItWas)
+    # As a limited user sees a PC: the installation and the drive's root are not theirs;
+    # their own profile (users/) and windows/ are.
+    install_suite_for_user
+    chown root:root "$drive" "$suite" "$suite/Data" "$list"
+    chmod 755 "$drive" "$suite" "$suite/Data"
+    chmod 644 "$list"
+    for f in "$drive" "$suite/Data" "$list"; do
+        ! user_can_write "$f" || fail "set-up: the account can write $f"
+    done
+    run_as_user box
+    [[ "$box_text" == *"could not be completed"* ]] || fail "box said '$box_text'"
+    [ "$(list_state)" = "$old_list" ] || fail "the installed list was changed"
+    log_has "Quorlen::FileReplaceCopyFileToSameDrive failed" ||
+        fail "the fallback copy did not fail: $(tr -d '\r' <"$log" 2>/dev/null)"
+    ;;
+NoConfigurationInAWindowsFolderItCannotWrite)
+    # The configuration cannot be seeded, so there is no log; the update does not care.
+    install_suite_for_user
+    chown root:root "$drive/windows"
+    chmod 755 "$drive/windows"
+    ! user_can_write "$drive/windows" || fail "set-up: the account can write windows/"
+    [ ! -e "$ini" ] && [ ! -e "$log" ] || fail "set-up: a configuration or log is left"
+    run_as_user box
+    [ "$box_text" = "Install Completed" ] || fail "box said '$box_text'"
+    cmp -s "$payload" "$list" || fail "the installed list is not the payload"
+    [ ! -e "$ini" ] || fail "a configuration file appeared"
+    [ ! -e "$log" ] || fail "a log appeared: $(tr -d '\r' <"$log")"
+    ;;
+*)
+    echo "unknown case $case_name"; exit 2 ;;
+esac
+expect_nothing_pending
+
+[ $status -eq 0 ] && echo "$case_name: passed as $user_name"
+exit $status
