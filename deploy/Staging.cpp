@@ -5,9 +5,9 @@
 
 #include "base/Handles.h"
 #include "deploy/Deploy.h"
+#include "deploy/Payload.h"
 #include "deploy/RegionListPath.h"
 #include "log/Logger.h"
-#include "resources/resource.h"
 
 PathBuffer g_tempFolder;
 
@@ -17,22 +17,21 @@ const char kExtractTag[] = "Quorlen::ExtractTXT";
 const char kDeleteTag[] = "Quorlen::DeleteFilesFromTemp";
 
 int WritePayload() {
-    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_REGION_LIST), "QUORLENLIST");
-    if (resource == nullptr) {
+    const void* bytes = nullptr;
+    DWORD size = 0;
+    switch (LoadPayload(&bytes, &size)) {
+    case kPayloadNotFound:
         LOG_ERROR("%s %s ", kExtractTag, "Resource Handle  is Invalid ");
         return 0;
-    }
-    HGLOBAL loaded = LoadResource(nullptr, resource);
-    if (loaded == nullptr) {
+    case kPayloadNotLoaded:
         LOG_ERROR("%s %s ", kExtractTag, "Resource is not Loaded Properly ");
         return 0;
-    }
-    const void* bytes = LockResource(loaded);
-    if (bytes == nullptr) {
+    case kPayloadNotLocked:
         LOG_ERROR("%s %s ", kExtractTag, "Resource is not Locked. The Problem is with LpBuffer ");
         return 0;
+    default:
+        break;
     }
-    DWORD size = SizeofResource(nullptr, resource);
 
     PathBuffer staged;
     if (!RegionListPath(staged, g_tempFolder)) {
@@ -40,8 +39,12 @@ int WritePayload() {
         return 0;
     }
 
-    // CREATE_ALWAYS truncates a stale copy, so a longer old list leaves no tail behind.
-    ScopedHandle file(CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // A file of our own, never one that is already there: others may write the temp
+    // folder (LocalSystem's is %WINDIR%\Temp), and opening their file, or a hard link
+    // they planted, would write where they choose. Deleting removes only the name; a
+    // stale copy that cannot be deleted (read-only, held open) makes creation fail.
+    DeleteFileA(staged);
+    ScopedHandle file(CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         LOG_ERROR("%s %s ", kExtractTag, "Invalid File Handle Value While Creating File ");
@@ -51,6 +54,9 @@ int WritePayload() {
     if (!WriteFile(file.Get(), bytes, size, &written, nullptr) || written != size) {
         LOG_ERROR("%s %s ", kExtractTag,
                   "The File is not Completely Written. Problem with FileWrite");
+        // A part of the list must not stay where a later step could take it for all.
+        file.Close();
+        DeleteFileA(staged);
         return 0;
     }
     return 1;

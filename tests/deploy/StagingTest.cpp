@@ -15,18 +15,27 @@ using Lines = std::vector<std::string>;
 TEST_F(DeployTest, ExtractWritesThePayloadByteForByte) {
     const std::string expected = qt::ExpectedRegionList();
     ASSERT_EQ(1962u, expected.size());
+    // Another user's file that a hard link under the staged name points to: the write
+    // must not follow the link.
+    const std::string victim = "C:\\QuorlenTest\\someone-elses.txt";
     const struct {
         const char* name;
         std::string stale;
+        bool link;
     } cases[] = {
-        {"no staged file yet", ""},
-        {"a longer stale file", std::string(5000, 'x')},
-        {"a shorter stale file", "vraxon.option.old\r\n"},
+        {"no staged file yet", "", false},
+        {"a longer stale file", std::string(5000, 'x'), false},
+        {"a shorter stale file", "vraxon.option.old\r\n", false},
+        {"a hard link to another file", "vraxon.option.theirs\r\n", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         qt::RemoveFile(Staged());
-        if (!c.stale.empty()) {
+        if (c.link) {
+            ASSERT_TRUE(qt::WriteFileBytes(victim, c.stale));
+            ASSERT_TRUE(CreateHardLinkA(Staged().c_str(), victim.c_str(), nullptr))
+                << qt::Win32ErrorText(GetLastError());
+        } else if (!c.stale.empty()) {
             ASSERT_TRUE(qt::WriteFileBytes(Staged(), c.stale));
         }
         StartLog();
@@ -36,6 +45,9 @@ TEST_F(DeployTest, ExtractWritesThePayloadByteForByte) {
         EXPECT_EQ(1962u, staged.size());
         EXPECT_EQ(qt::Md5Hex(expected), qt::Md5Hex(staged));
         EXPECT_EQ(expected, staged);
+        if (c.link) {
+            EXPECT_EQ(c.stale, qt::ReadFileBytes(victim));
+        }
     }
 }
 
