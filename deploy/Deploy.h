@@ -19,20 +19,22 @@ int ExtractTXT();
 // Deletes folder\vexo_regions.txt: nonzero when deleted, else 0.
 int DeleteFilesFromTemp(const char* folder);
 
-// Appends vexo_regions.txt to dataFolder in place and replaces that file with the staged
-// one when its date matches, falling back to a reboot-time move of a copy beside it
-// when the copy fails.
+// Appends vexo_regions.txt to dataFolder in place and, when that file's date matches,
+// replaces it: a checked copy of the staged list is made beside it and renamed over it,
+// or, when the rename fails (the list in use), that copy's move is registered for the
+// next start. The installed list is never written, only replaced whole.
 // *replaced: 1 as soon as the date matched; 0 when the file is absent or its date
-// differs; untouched when a path cannot be formed. Result: 1 when the file was
-// overwritten or its replacement scheduled, else 0.
+// differs; untouched when a path cannot be formed. Result: 1 when the file was replaced
+// or its replacement scheduled, else 0, with the installation as it was.
 int FileReplace(PathBuffer& dataFolder, int* replaced);
 
 // True only when the file's last-write date is 2004-12-03 in UTC.
 bool VersionCheck(const char* path);
 
 // Copies the file named by source to vexo_regions.txt.new in target's folder (the
-// current folder when target has no backslash), overwriting a file of that name; on
-// success source holds the new copy's path and the result is 1, else 0.
+// current folder when target has no backslash), overwriting a file of that name, and
+// checks the copy on disk against the payload; on success source holds the new copy's
+// path and the result is 1. Else 0, and no copy is left.
 int CopyFileToSameDrive(const char* target, PathBuffer& source);
 
 #endif

@@ -1,11 +1,12 @@
-// Replacement: the installed list is overwritten only when it is the superseded one;
-// when it cannot be overwritten now, the staged list waits beside it and the system
-// moves it into place at the next start.
+// Replacement: the installed list is replaced only when it is the superseded one, by a
+// checked copy beside it that takes its place in one rename; when the list cannot be
+// replaced now, that copy waits and the system moves it into place at the next start.
 #include <windows.h>
 #include <string.h>
 
 #include "base/Handles.h"
 #include "deploy/Deploy.h"
+#include "deploy/Payload.h"
 #include "deploy/RegionListPath.h"
 #include "log/Logger.h"
 
@@ -17,8 +18,21 @@ const char kSameDriveTag[] = "Quorlen::CopyFileToSameDrive";
 // The copy that waits beside the installed list for the restart: vexo_regions.txt.new.
 const char kWaitingSuffix[] = ".new";
 
+// Removes a copy that will never take the list's place. A read-only bit (taken over
+// from a staged file that someone changed) does not keep it; a folder of that name is
+// not ours and stays.
+void RemoveCopy(const char* copy) {
+    DWORD attributes = GetFileAttributesA(copy);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
+    DeleteFileA(copy);
+}
+
 // The part of a replacement that runs while the search is open: the date test, the
-// attributes, and the copy or its fallback.
+// copy beside the list, and the step into place or its reboot-time fallback. The
+// installed list is never written: it is the old list until a rename in its own
+// folder makes it the new one, whole.
 int ReplaceFound(const char* target, PathBuffer& source, int* replaced) {
     if (!VersionCheck(target)) {
         LOG_ERROR("%s %s", kReplaceTag, "Version of File is Equal To or Higher");
@@ -34,25 +48,35 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced) {
         LOG_ERROR("%s%s", kReplaceTag, "GetFileAttributes");
         return 0;
     }
-    if ((attributes & FILE_ATTRIBUTE_READONLY) &&
-        !SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY)) {
-        LOG_ERROR("%s%s", kReplaceTag, "SetFileAttribute failed");
-        return 0;
-    }
 
-    if (CopyFileA(source, target, FALSE)) return 1;
-
-    LOG_ERROR("%s%s%s", kReplaceTag, target,
-              "Copying file failed since  file is in use by other applications");
-    // A delayed move cannot cross volumes, so the list first goes beside the target.
+    // The new list first waits whole, on disk and checked, beside the old one.
     if (!CopyFileToSameDrive(target, source)) {
         LOG_ERROR("%s%s", kReplaceTag, "CopyFileToSameDrive failed");
         return 0;
     }
+
+    // The bit is cleared only now that the new list is about to take the list's place,
+    // and put back when it does not.
+    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        LOG_ERROR("%s%s", kReplaceTag, "SetFileAttribute failed");
+        RemoveCopy(source);
+        return 0;
+    }
+
+    // One rename within the folder: the list is the old one or the new one, never a
+    // part of either, and it takes the copy's (the staged file's) attributes.
+    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
+
+    // Most often another program holds the list; whatever the cause, the checked copy
+    // already waits beside it for the system to move it at the next start.
+    LOG_ERROR("%s%s%s", kReplaceTag, target,
+              "Copying file failed since  file is in use by other applications");
     if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
         LOG_ERROR("%s%s%s", kReplaceTag, target, "MoveFileEx failed");
-        // Nothing will ever move it: leave no half-done update beside the list.
-        DeleteFileA(source);
+        // Nothing will ever move it: leave the installation exactly as it was.
+        RemoveCopy(source);
+        if (readOnly) SetFileAttributesA(target, attributes);
         return 0;
     }
     return 1;
@@ -136,9 +160,14 @@ int CopyFileToSameDrive(const char* target, PathBuffer& source) {
                  FormatText(copy, sizeof copy, "%.*s%s%s", static_cast<int>(folderLength),
                             target, kRegionListName, kWaitingSuffix);
     // A cut path would name another file: count it as a failed copy.
-    if (formed && CopyFileA(source, copy, FALSE)) {
-        CopyText(source, copy);
-        return 1;
+    if (formed) {
+        // Only a copy that equals the payload, on disk, may ever take the list's place;
+        // anything less is removed again (a full volume leaves an empty or short file).
+        if (CopyFileA(source, copy, FALSE) && FileHoldsPayload(copy)) {
+            CopyText(source, copy);
+            return 1;
+        }
+        RemoveCopy(copy);
     }
     LOG_ERROR("%s%s", kSameDriveTag, "Copying file failed");
     OutputDebugStringA("ERROR: Quorlen :Could not copy the file to the same drive");

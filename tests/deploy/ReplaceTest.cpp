@@ -71,6 +71,7 @@ TEST_F(ReplaceTest, ReplacesOnlyAListLastWrittenOnTheThirdOfDecemberInUtc) {
             EXPECT_EQ(1, o.result);
             EXPECT_EQ(1, o.flag);
             EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+            EXPECT_FALSE(qt::FileExists(kWaiting));  // the copy became the list
             EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting, kReplaceExiting}),
                       o.records);
         } else {
@@ -168,31 +169,6 @@ TEST_F(ReplaceTest, SchedulesTheReplacementWhenTheListIsHeldForReading) {
     }
 }
 
-TEST_F(ReplaceTest, RemovesTheWaitingCopyWhenTheMoveCannotBeRegistered) {
-    // A list of pending renames that is not a list of strings: the system refuses to add
-    // to it, for real.
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, qt::kSessionManager, 0, nullptr,
-                                             0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ScopedKey session(key);
-    const DWORD notAList = 1;
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(session.Get(), "PendingFileRenameOperations", 0,
-                                            REG_DWORD, reinterpret_cast<const BYTE*>(&notAList),
-                                            sizeof notAList));
-    InstallOldList(kDataFolder);
-    Outcome o = ReplaceWhileRead(kDataFolder);
-    EXPECT_EQ(0, o.result);
-    EXPECT_EQ(1, o.flag);
-    EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
-    EXPECT_FALSE(qt::FileExists(kWaiting));
-    EXPECT_FALSE(qt::FileExists(kRootCopy));
-    EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
-                     std::string("Error|Quorlen::FileReplace") + kTarget + kInUse,
-                     std::string("Error|Quorlen::FileReplace") + kTarget + "MoveFileEx failed",
-                     kReplaceExiting}),
-              o.records);
-}
-
 TEST_F(ReplaceTest, LeavesAListHeldOpenForWriting) {
     InstallOldList(kDataFolder);
     Outcome o;
@@ -212,22 +188,90 @@ TEST_F(ReplaceTest, LeavesAListHeldOpenForWriting) {
               o.records);
 }
 
-TEST_F(ReplaceTest, ReportsAFallbackCopyThatCannotBeMade) {
-    InstallOldList(kDataFolder);
-    ASSERT_TRUE(qt::CreateFolders(kWaiting));  // a folder where the copy would go
-    qt::DebugOutputCapture debug;
-    Outcome o = ReplaceWhileRead(kDataFolder);
-    EXPECT_EQ(0, o.result);
-    EXPECT_EQ(1, o.flag);
-    EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
-    EXPECT_TRUE(qt::PendingRenames().empty());
-    EXPECT_FALSE(qt::FileExists(kRootCopy));
-    EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
-                     std::string("Error|Quorlen::FileReplace") + kTarget + kInUse,
-                     "Error|Quorlen::CopyFileToSameDriveCopying file failed",
-                     "Error|Quorlen::FileReplaceCopyFileToSameDrive failed", kReplaceExiting}),
-              o.records);
-    EXPECT_EQ((Lines{"ERROR: Quorlen :Could not copy the file to the same drive"}), debug.Lines());
+TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
+    // Each step of a replacement fails in turn, for real. Whatever fails, the list is the
+    // old one or the new one, whole; nothing half-done stays; and when the result is 0
+    // (text 6), the list, its read-only bit included, is exactly as it was.
+    const std::string inUse = std::string("Error|Quorlen::FileReplace") + kTarget + kInUse;
+    const std::string copyFailed = "Error|Quorlen::CopyFileToSameDriveCopying file failed";
+    const std::string fallbackFailed = "Error|Quorlen::FileReplaceCopyFileToSameDrive failed";
+    const std::string moveFailed = std::string("Error|Quorlen::FileReplace") + kTarget +
+                                   "MoveFileEx failed";
+    enum Fault { kCopySquatted, kStagedChanged, kListHeld, kMoveRefused };
+    const struct {
+        const char* name;
+        Fault fault;
+        int result;
+        Lines failures;  // the records between the date test and the exit
+        bool debugLine;
+    } cases[] = {
+        {"a folder squats the copy's name", kCopySquatted, 0, {copyFailed, fallbackFailed}, true},
+        {"the staged file changed before the check", kStagedChanged, 0,
+         {copyFailed, fallbackFailed}, true},
+        {"the list held by another program", kListHeld, 1, {inUse}, false},
+        {"the delayed move refused", kMoveRefused, 0, {inUse, moveFailed}, false},
+    };
+    const DWORD installedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        qt::ClearPendingRenames();
+        ASSERT_TRUE(qt::RemoveTree(kWaiting));
+        InstallOldList(kDataFolder);
+        ASSERT_TRUE(SetFileAttributesA(kTarget, installedAttributes));
+        ScopedKey session;
+        if (c.fault == kCopySquatted) {
+            ASSERT_TRUE(qt::CreateFolders(kWaiting));
+        }
+        if (c.fault == kStagedChanged) {
+            // Same size, one byte off: only a comparison with the payload can tell.
+            std::string changed = qt::ExpectedRegionList();
+            changed[100] ^= 0x20;
+            ASSERT_TRUE(qt::WriteFileBytes(Staged(), changed));
+        }
+        if (c.fault == kMoveRefused) {
+            // A list of pending renames that is not a list of strings: the system
+            // refuses to add to it.
+            ASSERT_EQ(ERROR_SUCCESS,
+                      RegCreateKeyExA(HKEY_LOCAL_MACHINE, qt::kSessionManager, 0, nullptr, 0,
+                                      KEY_ALL_ACCESS, nullptr, session.Receive(), nullptr));
+            const DWORD notAList = 1;
+            ASSERT_EQ(ERROR_SUCCESS,
+                      RegSetValueExA(session.Get(), "PendingFileRenameOperations", 0, REG_DWORD,
+                                     reinterpret_cast<const BYTE*>(&notAList), sizeof notAList));
+        }
+        qt::DebugOutputCapture debug;
+        Outcome o = c.fault == kListHeld || c.fault == kMoveRefused ? ReplaceWhileRead(kDataFolder)
+                                                                      : Replace(kDataFolder);
+        if (session.IsValid()) RegDeleteValueA(session.Get(), "PendingFileRenameOperations");
+        EXPECT_EQ(c.result, o.result);
+        EXPECT_EQ(1, o.flag);
+        Lines expected{kReplaceEntering, kCheckEntering, kCheckExiting};
+        expected.insert(expected.end(), c.failures.begin(), c.failures.end());
+        expected.push_back(kReplaceExiting);
+        EXPECT_EQ(expected, o.records);
+        EXPECT_EQ(c.debugLine ? Lines{"ERROR: Quorlen :Could not copy the file to the same drive"}
+                              : Lines{},
+                  debug.Lines());
+        EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
+        EXPECT_FALSE(qt::FileExists(kRootCopy));
+        if (c.result == 0) {
+            EXPECT_EQ(installedAttributes, GetFileAttributesA(kTarget));
+            EXPECT_TRUE(qt::PendingRenames().empty());
+            // Only the squatter's folder may stand there: it is not ours to remove.
+            DWORD waiting = GetFileAttributesA(kWaiting);
+            if (c.fault == kCopySquatted) {
+                EXPECT_NE(0u, waiting & FILE_ATTRIBUTE_DIRECTORY);
+            } else {
+                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, waiting);
+            }
+        } else {
+            EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kWaiting));
+            EXPECT_EQ((Lines{std::string("\\??\\") + kWaiting, std::string("!\\??\\") + kTarget}),
+                      qt::PendingRenames());
+        }
+        SetFileAttributesA(kTarget, FILE_ATTRIBUTE_NORMAL);
+        Stage();
+    }
 }
 
 TEST_F(ReplaceTest, RefusesPathsThatDoNotFit) {
