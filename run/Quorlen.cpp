@@ -22,10 +22,17 @@ void ShowMessage(UINT id) {
 }
 
 // Keeps the text after the last comma of the registry value: the install directory.
-void KeepInstallDirectory(PathBuffer& install) {
+// 0 when that text is not an absolute path (a drive path or a UNC path): a relative one
+// would name a folder under wherever the updater was started from.
+int KeepInstallDirectory(PathBuffer& install) {
     std::string value = install;
     size_t comma = value.rfind(',');
     if (comma != std::string::npos) CopyText(install, value.c_str() + comma + 1);
+    const char* dir = install;
+    const bool drive = ((dir[0] >= 'A' && dir[0] <= 'Z') || (dir[0] >= 'a' && dir[0] <= 'z')) &&
+                       dir[1] == ':' && (dir[2] == '\\' || dir[2] == '/');
+    const bool unc = dir[0] == '\\' && dir[1] == '\\';
+    return drive || unc ? 1 : 0;
 }
 
 // The steps between the logger's creation and its closing; a failed gate returns
@@ -43,12 +50,11 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
         return;
     }
 
-    if (GetInstalledPath(install) != 1) {
+    if (GetInstalledPath(install) != 1 || !KeepInstallDirectory(install)) {
         ShowMessage(IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: Could not get the installation path. So, No relevant Software found");
         return;
     }
-    KeepInstallDirectory(install);
     // PathAppendA adds the separator only where the value lacks one.
     if (!AppendPath(install, "Data")) LOG_MAIN_TRACE("%s %s", kTag, "PathAppend Failed");
     CopyText(target, install);

@@ -73,9 +73,15 @@ TEST_F(UpdaterScenario, InstallDirectoryIsTheTextAfterTheLastComma) {
         {"a,b,,C:\\QuorlenSuite", true},             // several commas: after the last one
         {"x,C:\\QuorlenSuite\\", true},              // one separator before Data
         {"x,C:\\Elsewhere,C:\\QuorlenSuite", true},  // a path before the last comma is ignored
-        {"x, C:\\QuorlenSuite", false},              // the blank stays: no such folder
-        {"C:\\QuorlenSuite,", false},                // nothing after the comma
+        {"x,\\\\?\\C:\\QuorlenSuite", true},           // two backslashes: a UNC path
+        // Not absolute: it would name a folder under wherever the updater was started.
+        {"x, C:\\QuorlenSuite", false},  // the blank stays
+        {"C:\\QuorlenSuite,", false},    // nothing after the comma
+        {"x,QuorlenSuite", false},
+        {"x,C:QuorlenSuite", false},      // relative to the drive's current folder
     };
+    // The updater starts in C:\ here, so a relative "QuorlenSuite" would find the list.
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         Clean();
@@ -90,8 +96,14 @@ TEST_F(UpdaterScenario, InstallDirectoryIsTheTextAfterTheLastComma) {
         } else {
             ExpectNotApplicable(run);
             EXPECT_EQ(kOldList, Installed());
+            EXPECT_EQ((std::vector<std::string>{
+                          kRecordQueried,
+                          "Error| Quorlen:: Could not get the installation path. So, No relevant "
+                          "Software found"}),
+                      qt::RecordLines());
         }
     }
+    SetCurrentDirectoryA(qt::ModuleDir().c_str());
 }
 
 TEST_F(UpdaterScenario, OnlyTheSupersededDateIsReplaced) {
