@@ -55,38 +55,99 @@ std::string ToAnsi(const BlockText& wide) {
     return std::string(narrow.data());
 }
 
-// The text of id as the platform's resource loader chooses it, empty when none.
-std::string LoadFallback(UINT id) {
+// Whether the entry reaches the system's code page unchanged: no default character and
+// no best-fit look-alike. A code page that cannot answer (UTF-8) loses nothing.
+bool ConvertsWithoutLoss(const BlockText& wide) {
+    if (wide.count == 0) return true;
+    BOOL usedDefault = FALSE;
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.units,
+                                   static_cast<int>(wide.count), nullptr, 0, nullptr, &usedDefault);
+    return size == 0 || !usedDefault;
+}
+
+enum class Found { Text, NoBlock, NoText };
+
+// Entry id of the string block in exactly this language (language 0: the block that the
+// resource loader picks, as LoadStringA does); *entry stays empty when there is none.
+Found FindEntry(WORD language, UINT id, BlockText* entry) {
+    HRSRC found = FindResourceExA(nullptr, MAKEINTRESOURCEA(6),
+                                  MAKEINTRESOURCEA(((id >> 4) + 1) & 0xFFFF), language);
+    if (found == nullptr) return Found::NoBlock;
+    HGLOBAL loaded = LoadResource(nullptr, found);
+    if (loaded == nullptr) return Found::NoText;
+    const void* block = LockResource(loaded);
+    if (block != nullptr) {
+        size_t units = SizeofResource(nullptr, found) / sizeof(WORD);
+        *entry = BlockEntry(static_cast<const WORD*>(block), units, id);
+    }
+    return entry->count == 0 ? Found::NoText : Found::Text;
+}
+
+// The explicit lookup without records: the text of id in exactly this language.
+Found LookupText(WORD language, UINT id, std::string* text) {
+    BlockText entry;
+    Found found = FindEntry(language, id, &entry);
+    *text = ToAnsi(entry);
+    return found == Found::Text && text->empty() ? Found::NoText : found;
+}
+
+// The text of id as the platform's resource loader chooses it, empty when none (then
+// *loadError holds LoadStringA's error). The loader chooses by the thread's locale, the
+// conversion goes to the system's code page: a text that would not survive it gives
+// way to the English one, which every code page can show.
+std::string LoadFallback(UINT id, DWORD* loadError) {
     char buffer[kPathSize];
     memset(buffer, 0, sizeof buffer);
     HMODULE module = GetModuleHandleA(nullptr);
     if (module == nullptr) return std::string();
-    LoadStringA(module, id, buffer, sizeof buffer);
+    if (LoadStringA(module, id, buffer, sizeof buffer) == 0) {
+        if (loadError != nullptr) *loadError = GetLastError();
+        return std::string();
+    }
     buffer[sizeof buffer - 1] = '\0';
+    BlockText chosen;
+    std::string english;
+    if (FindEntry(0, id, &chosen) == Found::Text && !ConvertsWithoutLoss(chosen) &&
+        LookupText(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), id, &english) == Found::Text)
+        return english;
     return std::string(buffer);
 }
 
 std::string ExplicitLookup(WORD language, UINT id) {
-    HRSRC found = FindResourceExA(nullptr, MAKEINTRESOURCEA(6),
-                                  MAKEINTRESOURCEA(((id >> 4) + 1) & 0xFFFF), language);
-    if (found == nullptr) {
-        LOG_ERROR("FindResourceEx failed");
-        throw UseFallback();
-    }
-    HGLOBAL loaded = LoadResource(nullptr, found);
-    if (loaded == nullptr) throw UseFallback();
-
     std::string text;
-    const void* block = LockResource(loaded);
-    if (block != nullptr) {
-        size_t units = SizeofResource(nullptr, found) / sizeof(WORD);
-        text = ToAnsi(BlockEntry(static_cast<const WORD*>(block), units, id));
-    }
-    if (text.empty()) throw UseFallback();
+    Found found = LookupText(language, id, &text);
+    if (found == Found::NoBlock) LOG_ERROR("FindResourceEx failed");
+    if (found != Found::Text) throw UseFallback();
     return text;
 }
 
+bool HasTable(WORD language) {
+    return FindResourceExA(nullptr, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(1), language) != nullptr;
+}
+
 }  // namespace
+
+WORD SystemTableLanguage() {
+    const WORD system = GetSystemDefaultLangID();
+    if (HasTable(system)) return system;
+    const WORD primary = PRIMARYLANGID(system);
+    WORD table = MAKELANGID(primary, SUBLANG_DEFAULT);
+    // Chinese goes by code page: Hong Kong and Macao write Big5 (950) as Taiwan does,
+    // Singapore GBK (936) as the PRC does.
+    if (primary == LANG_CHINESE) {
+        const WORD sub = SUBLANGID(system);
+        table = sub == SUBLANG_CHINESE_SIMPLIFIED || sub == SUBLANG_CHINESE_SINGAPORE
+                    ? MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)
+                    : MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL);
+    }
+    return HasTable(table) ? table : 0;
+}
+
+int LoadSystemText(UINT id, std::string* text, DWORD* loadError) {
+    const WORD table = SystemTableLanguage();
+    if (table == 0 || LookupText(table, id, text) != Found::Text) *text = LoadFallback(id, loadError);
+    return text->empty() ? 0 : 1;
+}
 
 WORD ChooseLanguage() {
     switch (GetSystemDefaultLangID() & 0x3FF) {
@@ -105,7 +166,7 @@ std::string MsgDisplayString(WORD language, UINT id) {
     try {
         text = ExplicitLookup(language, id);
     } catch (...) {
-        text = LoadFallback(id);
+        text = LoadFallback(id, nullptr);
     }
 
     LOG_MAIN_TRACE("%s %s", tag.c_str(), kExiting);
@@ -113,8 +174,6 @@ std::string MsgDisplayString(WORD language, UINT id) {
 }
 
 int DisplayMessage(UINT id) {
-    char buffer[kPathSize];
-    memset(buffer, 0, sizeof buffer);
     std::string text;
 
     WORD language = ChooseLanguage();
@@ -124,9 +183,7 @@ int DisplayMessage(UINT id) {
     if (language != 0) {
         text = MsgDisplayString(language, id);
     } else {
-        LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
-        buffer[sizeof buffer - 1] = '\0';
-        text = buffer;
+        LoadSystemText(id, &text, nullptr);
     }
 
     int shown = g_messageBox(nullptr, text.c_str(), kCaption, MB_OK);

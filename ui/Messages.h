@@ -7,12 +7,23 @@
 
 #include <string>
 
-// German, Spanish or French systems (any variant) give 1031, 1034 or 1036; every other
-// system gives 0: the platform's resource loader then chooses.
+// German, Spanish or French systems (any variant) give 1031, 1034 or 1036, whose texts
+// come through MsgDisplayString; every other system gives 0 and takes LoadSystemText.
 WORD ChooseLanguage();
 
-// The text of id in the given language, else what LoadStringA finds, else empty.
-// Never throws.
+// The string table for the system's default language: its own, else that of its
+// language's main country (Chinese: of its code page's country), else 0 (none).
+WORD SystemTableLanguage();
+
+// The text of id from SystemTableLanguage's table, without records. Without such a
+// text, what LoadStringA finds, or the English text where that one would not convert
+// to the system's code page. 0 when nothing was found: *text is then empty and
+// *loadError (when given) holds LoadStringA's error.
+int LoadSystemText(UINT id, std::string* text, DWORD* loadError);
+
+// The text of id in the given language, else what LoadStringA finds (the English text
+// where that one would not convert to the system's code page), else empty. Never
+// throws.
 std::string MsgDisplayString(WORD language, UINT id);
 
 // Shows string id in a modal box (caption "Olvane", OK only). 0 when the box could

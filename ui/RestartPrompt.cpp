@@ -94,15 +94,16 @@ int LanguageSwitch() {
     if (language != 0) {
         DisplayDialog(language);
     } else {
-        HINSTANCE module = GetModuleHandleA(nullptr);
         for (const TextStep& step : kTextSteps) {
             text[0] = '\0';
-            if (LoadStringA(module, step.stringId, text, sizeof text) == 0) {
-                int error = static_cast<int>(GetLastError());
+            std::string loaded;
+            DWORD loadError = 0;
+            if (!LoadSystemText(step.stringId, &loaded, &loadError)) {
                 LOG_ERROR("LoadString failed for ID %d.Error = %d", static_cast<int>(step.stringId),
-                          error);
+                          static_cast<int>(loadError));
                 break;
             }
+            CopyText(text, loaded.c_str());
             if (!SetStepText(step, text)) break;
         }
     }

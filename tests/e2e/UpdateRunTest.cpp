@@ -250,6 +250,9 @@ TEST_F(UpdaterScenario, BoxSpeaksTheSystemLanguage) {
     WORD expectedLanguage = static_cast<WORD>(strtoul(language ? language : "0x0409", nullptr, 0));
     // The updater inherits this process's language: make sure it is the intended one.
     ASSERT_EQ(expectedSystem, GetSystemDefaultLangID());
+    if (const char* user = getenv("QUORLEN_EXPECT_USER")) {
+        ASSERT_EQ(strtoul(user, nullptr, 0), GetUserDefaultLangID());
+    }
     InstallSuite();
 
     qt::UpdaterRun run = qt::RunUpdater();

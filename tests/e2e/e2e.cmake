@@ -1,12 +1,23 @@
 # The box in the system's language: the same scenario under other system languages.
-foreach(case "de_AT.UTF-8;0x0C07;0x0407" "ja_JP.UTF-8;0x0411;0x0411")
+# A fourth and fifth field give a user locale apart from the system's and the user
+# language it must give: then LANG sets the system locale, LC_MESSAGES the user's.
+foreach(case "de_AT.UTF-8;0x0C07;0x0407" "ja_JP.UTF-8;0x0411;0x0411"
+             "en_US.UTF-8;0x0409;0x0409;ru_RU.UTF-8;0x0419")
     list(GET case 0 lc)
     list(GET case 1 system)
     list(GET case 2 language)
     set(name "UpdaterScenario.BoxSpeaksTheSystemLanguage/${lc}")
+    set(locale_env "QUORLEN_LC_ALL=${lc}")
+    list(LENGTH case field_count)
+    if(field_count GREATER 4)
+        list(GET case 3 user_lc)
+        list(GET case 4 user)
+        string(APPEND name "+user-${user_lc}")
+        set(locale_env "QUORLEN_LANG=${lc};QUORLEN_LC_MESSAGES=${user_lc};QUORLEN_EXPECT_USER=${user}")
+    endif()
     add_test(NAME ${name} COMMAND e2e_tests --gtest_filter=UpdaterScenario.BoxSpeaksTheSystemLanguage)
     set_tests_properties(${name} PROPERTIES TIMEOUT 120 ENVIRONMENT
-        "QUORLEN_LC_ALL=${lc};QUORLEN_EXPECT_SYSTEM=${system};QUORLEN_EXPECT_LANG=${language}")
+        "${locale_env};QUORLEN_EXPECT_SYSTEM=${system};QUORLEN_EXPECT_LANG=${language}")
 endforeach()
 
 # WinMain in the test process too, for the failures only a seam can make.

@@ -1,5 +1,7 @@
 #include "tests/support/MessagesSupport.h"
 
+#include <stdlib.h>
+
 #include <thread>
 
 namespace qt {
@@ -41,6 +43,15 @@ bool ReadTableEntry(WORD language, UINT id, std::wstring* text) {
     text->assign(reinterpret_cast<const wchar_t*>(block + pos + 1), block[pos]);
     return true;
 }
+
+ScopedThreadLocale::ScopedThreadLocale() : previous_(GetThreadLocale()) {
+    char value[16] = {};
+    if (GetEnvironmentVariableA("QUORLEN_THREAD_LOCALE", value, sizeof value) == 0) return;
+    requested = MAKELCID(static_cast<LANGID>(strtoul(value, nullptr, 0)), SORT_DEFAULT);
+    SetThreadLocale(requested);
+}
+
+ScopedThreadLocale::~ScopedThreadLocale() { SetThreadLocale(previous_); }
 
 namespace {
 

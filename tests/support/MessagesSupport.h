@@ -26,6 +26,19 @@ const std::vector<TableLanguage>& TableLanguages();
 // end; *text is then empty.
 bool ReadTableEntry(WORD language, UINT id, std::wstring* text);
 
+// The thread locale that the CTest entry names in QUORLEN_THREAD_LOCALE, for the scope:
+// LoadStringA then picks that user's table while the system's language stays. Without
+// the variable the thread keeps its locale. requested is 0 then.
+class ScopedThreadLocale {
+public:
+    ScopedThreadLocale();
+    ~ScopedThreadLocale();
+    LCID requested = 0;
+
+private:
+    LCID previous_;
+};
+
 struct BoxButton {
     int id;
     std::wstring text;

@@ -1,7 +1,8 @@
 // The message box under one system language, chosen per CTest entry: QUORLEN_LC_ALL
 // sets the language, QUORLEN_EXPECT_SYSTEM_LANG says which system language that must
-// give, QUORLEN_EXPECT_LANG which table language the box must show. Without them the
-// case is English (United States) on both counts.
+// give, QUORLEN_EXPECT_LANG which table language the box must show, and
+// QUORLEN_THREAD_LOCALE (optional) a user locale for the thread. Without them the case
+// is English (United States) on every count.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -29,6 +30,11 @@ TEST(LocalizedBox, ShowsOwnLanguage) {
     // A misspelt LC_ALL silently gives another language: refuse to test that one.
     ASSERT_EQ(system, GetSystemDefaultLangID())
         << "QUORLEN_LC_ALL=" << (getenv("QUORLEN_LC_ALL") ? getenv("QUORLEN_LC_ALL") : "(unset)");
+
+    qt::ScopedThreadLocale user;
+    if (user.requested != 0) {
+        ASSERT_EQ(user.requested, GetThreadLocale());
+    }
 
     const WORD primary = system & 0x3FF;
     const bool explicitLookup =

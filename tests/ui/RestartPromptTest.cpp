@@ -20,7 +20,8 @@ const char kDialogEntering[] = "Main Trace|Quorlen::RestartDialog - Entering";
 const char kDialogExiting[] = "Main Trace|Quorlen::RestartDialog - Exiting";
 
 // The language whose table the prompt must show on this process's system: set by the
-// CTest entry that chose the system language; English (United States) by default.
+// CTest entry that chose the system language (and perhaps a thread locale through
+// QUORLEN_THREAD_LOCALE); English (United States) by default.
 LANGID ExpectedLanguage() {
     char value[16] = {};
     if (GetEnvironmentVariableA("QUORLEN_EXPECT_LANG", value, sizeof value) == 0) return 1033;
@@ -49,6 +50,10 @@ TEST_F(RestartPromptTest, ShowsTheSystemLanguageTextsAtItsPlaceWithRestartNowAsD
     ASSERT_TRUE(qt::ReadTableEntry(language, IDS_RESTART_LATER, &restartLater));
     rt::PromptRun run;
     {
+        qt::ScopedThreadLocale user;
+        if (user.requested != 0) {
+            ASSERT_EQ(user.requested, GetThreadLocale());
+        }
         qt::ScopedProgramLogger logger;
         run = rt::RunPrompt(rt::Press::RestartLater, RestartDialog);
     }
