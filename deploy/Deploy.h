@@ -4,6 +4,8 @@
 #ifndef QUORLEN_DEPLOY_DEPLOY_H
 #define QUORLEN_DEPLOY_DEPLOY_H
 
+#include <windows.h>
+
 #include "base/Text.h"
 
 // The file name of the region list, staged and installed alike.
@@ -12,9 +14,34 @@ constexpr const char kRegionListName[] = "vexo_regions.txt";
 // The program-wide temp folder: filled once by the update run (GetTempPathA), read here.
 extern PathBuffer g_tempFolder;
 
+// The platform call that failed, and the error it left: what the run reports of a
+// failure. step is null when nothing failed.
+struct StepFailure {
+    const char* step = nullptr;
+    DWORD error = 0;
+};
+
+// How a replacement ended, for the run's outcome record: the flag alone decides the box
+// of a list that could be dated, this tells the rest.
+enum ReplaceOutcome {
+    kReplaceNoPath,       // a path could not be formed
+    kReplaceAbsent,       // no list in the Data folder
+    kReplaceOtherDate,    // the list is of another date: date
+    kReplaceUnreadable,   // the list is there, but its date cannot be read: failure
+    kReplaceDone,         // the list is the new one
+    kReplaceWaiting,      // the new list waits beside it (waitingCopy) for the next start
+    kReplaceFailed,       // the date matched, the list is as it was: failure
+};
+struct ReplaceReport {
+    int outcome = kReplaceNoPath;
+    SYSTEMTIME date = {};   // kReplaceOtherDate: the list's last-write date, UTC
+    StepFailure failure;    // kReplaceUnreadable, kReplaceFailed
+    PathBuffer waitingCopy = {};  // kReplaceWaiting
+};
+
 // Writes the payload resource to g_tempFolder\vexo_regions.txt: 1 when all of it was
-// written, else 0.
-int ExtractTXT();
+// written, else 0, and *failure (when given) names the call that failed.
+int ExtractTXT(StepFailure* failure = nullptr);
 
 // Deletes folder\vexo_regions.txt: nonzero when deleted, else 0.
 int DeleteFilesFromTemp(const char* folder);
@@ -26,7 +53,8 @@ int DeleteFilesFromTemp(const char* folder);
 // *replaced: 1 as soon as the date matched; 0 when the file is absent or its date
 // differs; untouched when a path cannot be formed. Result: 1 when the file was replaced
 // or its replacement scheduled, else 0, with the installation as it was.
-int FileReplace(PathBuffer& dataFolder, int* replaced);
+// *report (when given) tells how it ended.
+int FileReplace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report = nullptr);
 
 // True only when the file's last-write date is 2004-12-03 in UTC.
 bool VersionCheck(const char* path);
@@ -34,7 +62,8 @@ bool VersionCheck(const char* path);
 // Copies the file named by source to vexo_regions.txt.new in target's folder (the
 // current folder when target has no backslash), overwriting a file of that name, and
 // checks the copy on disk against the payload; on success source holds the new copy's
-// path and the result is 1. Else 0, and no copy is left.
-int CopyFileToSameDrive(const char* target, PathBuffer& source);
+// path and the result is 1. Else 0, and no copy is left; *failure (when given) names
+// the call that failed.
+int CopyFileToSameDrive(const char* target, PathBuffer& source, StepFailure* failure = nullptr);
 
 #endif

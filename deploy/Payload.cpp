@@ -32,7 +32,11 @@ int FileHoldsPayload(const char* path) {
     DWORD high = 0;
     DWORD low = GetFileSize(file.Get(), &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
-    if (high != 0 || low != size) return 0;
+    // A file that differs leaves an error of its own, for the report of what failed.
+    if (high != 0 || low != size) {
+        SetLastError(ERROR_INVALID_DATA);
+        return 0;
+    }
 
     const char* expected = static_cast<const char*>(payload);
     char chunk[4096];
@@ -41,7 +45,10 @@ int FileHoldsPayload(const char* path) {
         DWORD want = size - checked < sizeof chunk ? size - checked : sizeof chunk;
         DWORD got = 0;
         if (!ReadFile(file.Get(), chunk, want, &got, nullptr) || got != want) return 0;
-        if (memcmp(chunk, expected + checked, got) != 0) return 0;
+        if (memcmp(chunk, expected + checked, got) != 0) {
+            SetLastError(ERROR_INVALID_DATA);
+            return 0;
+        }
         checked += got;
     }
     return 1;

@@ -16,10 +16,15 @@ namespace {
 const char kExtractTag[] = "Quorlen::ExtractTXT";
 const char kDeleteTag[] = "Quorlen::DeleteFilesFromTemp";
 
-int WritePayload() {
+int WritePayload(StepFailure* failure) {
     const void* bytes = nullptr;
     DWORD size = 0;
-    switch (LoadPayload(&bytes, &size)) {
+    const int payload = LoadPayload(&bytes, &size);
+    if (payload != kPayloadLoaded) {
+        failure->error = GetLastError();
+        failure->step = "loading the payload resource";
+    }
+    switch (payload) {
     case kPayloadNotFound:
         LOG_ERROR("%s %s ", kExtractTag, "Resource Handle  is Invalid ");
         return 0;
@@ -35,6 +40,8 @@ int WritePayload() {
 
     PathBuffer staged;
     if (!RegionListPath(staged, g_tempFolder)) {
+        failure->step = "forming the staged file's path";
+        failure->error = ERROR_FILENAME_EXCED_RANGE;
         LOG_MAIN_TRACE("%s %s", kExtractTag, "PathAppend Failed");
         return 0;
     }
@@ -47,11 +54,15 @@ int WritePayload() {
     ScopedHandle file(CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
+        failure->error = GetLastError();
+        failure->step = "CreateFileA (the staged file)";
         LOG_ERROR("%s %s ", kExtractTag, "Invalid File Handle Value While Creating File ");
         return 0;
     }
     DWORD written = 0;
     if (!WriteFile(file.Get(), bytes, size, &written, nullptr) || written != size) {
+        failure->error = GetLastError();
+        failure->step = "WriteFile (the staged file)";
         LOG_ERROR("%s %s ", kExtractTag,
                   "The File is not Completely Written. Problem with FileWrite");
         // A part of the list must not stay where a later step could take it for all.
@@ -64,9 +75,10 @@ int WritePayload() {
 
 }  // namespace
 
-int ExtractTXT() {
+int ExtractTXT(StepFailure* failure) {
     LOG_MAIN_TRACE("%s %s", kExtractTag, "- Entering");
-    int result = WritePayload();
+    StepFailure unused;
+    int result = WritePayload(failure != nullptr ? failure : &unused);
     LOG_MAIN_TRACE("%s %s", kExtractTag, "- Exiting");
     return result;
 }
