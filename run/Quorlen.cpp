@@ -71,13 +71,16 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
 
     if (!ExtractTXT()) return;  // the extractor has logged the cause
 
-    int replacedResult = FileReplace(target, replaced);
+    ReplaceReport report;
+    int replacedResult = FileReplace(target, replaced, &report);
     if (*replaced == 1) {
         // The date matched; when the copy and its reboot-time fallback both failed the
         // installed list is still the old one, and the user must not be told otherwise.
         ShowMessage(replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
     } else {
-        ShowMessage(IDS_NOT_SUPPORTED);
+        // A list whose date cannot be read (held for writing) may well need the update:
+        // "you do not need it" would be the opposite of what is known.
+        ShowMessage(report.outcome == kReplaceUnreadable ? IDS_INSTALL_FAILED : IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: Filereplace function Failed  OR As Version is Higher or Equal "
                   "To the File being updated");
     }
