@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "deploy/Deploy.h"
+
 // The event IDs, one per kind of outcome.
 enum OutcomeId {
     kOutcomeReplaced = 1,       // the list was replaced (Information)
@@ -21,6 +23,14 @@ struct RunOutcome {
     int id = kOutcomeStopped;
     std::string text;
 };
+
+// The outcomes of a run that ended at one of its gates.
+RunOutcome NotApplicable(const std::string& why);
+RunOutcome Stopped(const std::string& why);
+
+// The outcome of a run that got as far as the replacement of the list at target (the
+// full path), as the administrator reads it.
+RunOutcome ReplacementOutcome(const char* target, const ReplaceReport& report);
 
 // The event type that an outcome is reported with.
 WORD OutcomeType(int id);
