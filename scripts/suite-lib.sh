@@ -23,6 +23,17 @@ install_suite() {
     touch -d '2004-12-03 12:00:00 UTC' "$(installed_list)"
 }
 
+# Holds the installed list open for reading in a second program, as another program
+# reading it would, for a minute at most; sets holder to its process. Straight to a
+# file, not through wine-run, which hands output over only at the end.
+hold_list() {
+    env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/FileHolder.exe" \
+        "$suite_win\\Data\\vexo_regions.txt" 60000 </dev/null >"$bench/holder.out" 2>&1 &
+    holder=$!
+    for _ in $(seq 300); do grep -q holding "$bench/holder.out" 2>/dev/null && return 0; sleep 0.1; done
+    return 1
+}
+
 # Runs the updater, waits for its box, saves a screenshot (when $1 names a file),
 # presses OK and waits for the exit. Sets box_text and updater_rc.
 run_updater() {

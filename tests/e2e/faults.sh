@@ -104,11 +104,7 @@ case "$case_name" in
 FullDataVolume|FullDataVolumeListInUse)
     install_on_full_volume
     if [ "$case_name" = FullDataVolumeListInUse ]; then
-        env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/FileHolder.exe" \
-            "$suite_win\\Data\\vexo_regions.txt" 60000 </dev/null >"$bench/holder.out" 2>&1 &
-        holder=$!
-        for _ in $(seq 300); do grep -q holding "$bench/holder.out" 2>/dev/null && break; sleep 0.1; done
-        grep -q holding "$bench/holder.out" || fail "set-up: the list could not be held open"
+        hold_list || fail "set-up: the list could not be held open"
     fi
     run box
     [[ "$box_text" == *"could not be completed"* ]] || fail "box said '$box_text'"

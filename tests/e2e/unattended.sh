@@ -41,14 +41,6 @@ log_mask() {
 }
 records() { tr -d '\r' <"$(log_file)" 2>/dev/null; }
 
-hold_list() {
-    env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/FileHolder.exe" \
-        "$suite_win\\Data\\vexo_regions.txt" 60000 </dev/null >"$bench/holder.out" 2>&1 &
-    holder=$!
-    for _ in $(seq 300); do grep -q holding "$bench/holder.out" 2>/dev/null && break; sleep 0.1; done
-    grep -q holding "$bench/holder.out" || fail "set-up: the list could not be held open"
-}
-
 # Starts PROGRAM where MODE says and waits at most 20 s: a run that needs longer waits
 # for somebody who is not there.
 unattended() {
@@ -96,7 +88,7 @@ HiddenStationReplaces)
     ;;
 SecondDesktopWaits)
     install_suite
-    hold_list
+    hold_list || fail "set-up: the list could not be held open"
     unattended winlogon "$build/win64/Quorlen.exe"
     expect_ended
     no_box_record
@@ -115,7 +107,7 @@ HiddenStationCopyImpossible)
     install_suite
     old=$(md5sum <"$list")
     mkdir "$beside"
-    hold_list
+    hold_list || fail "set-up: the list could not be held open"
     unattended service "$build/win64/Quorlen.exe"
     expect_ended
     no_box_record
