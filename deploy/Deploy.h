@@ -19,6 +19,12 @@ extern PathBuffer g_tempFolder;
 struct StepFailure {
     const char* step = nullptr;
     DWORD error = 0;
+
+    // Names the call that just failed and takes its error before anything can change it.
+    void Set(const char* failedStep) {
+        error = GetLastError();
+        step = failedStep;
+    }
 };
 
 // How a replacement ended, for the run's outcome record: the flag alone decides the box
@@ -47,23 +53,28 @@ int ExtractTXT(StepFailure* failure = nullptr);
 int DeleteFilesFromTemp(const char* folder);
 
 // Appends vexo_regions.txt to dataFolder in place and, when that file's date matches,
-// replaces it: a checked copy of the staged list is made beside it and renamed over it,
-// or, when the rename fails (the list in use), that copy's move is registered for the
-// next start. The installed list is never written, only replaced whole.
-// *replaced: 1 as soon as the date matched; 0 when the file is absent or its date
-// differs; untouched when a path cannot be formed. Result: 1 when the file was replaced
-// or its replacement scheduled, else 0, with the installation as it was.
+// replaces it: a checked copy of the list is made beside it, given the list's DACL and
+// renamed over it, or, when the rename fails (the list in use), that copy's move is
+// registered for the next start (never onto a network volume, where it cannot happen).
+// A copy whose move an earlier run registered is taken as it is. The installed list is
+// never written, only replaced whole; an absent one whose whole copy waits beside it (a
+// rename cut short) is renamed into place.
+// *replaced: 1 as soon as the date matched or such a copy was found; 0 when the file is
+// absent or its date differs or cannot be read; untouched when a path cannot be formed.
+// Result: 1 when the file was replaced or its replacement scheduled, else 0, with the
+// installation as it was.
 // *report (when given) tells how it ended.
 int FileReplace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report = nullptr);
 
 // True only when the file's last-write date is 2004-12-03 in UTC.
 bool VersionCheck(const char* path);
 
-// Copies the file named by source to vexo_regions.txt.new in target's folder (the
-// current folder when target has no backslash), overwriting a file of that name, and
-// checks the copy on disk against the payload; on success source holds the new copy's
-// path and the result is 1. Else 0, and no copy is left; *failure (when given) names
-// the call that failed.
+// Writes the payload to vexo_regions.txt.new in target's folder (the current folder
+// when target has no backslash) as a new file, with the attributes of the staged file
+// that source names, and checks it on disk against the payload. A file of that name is
+// deleted first, unless a move registered for the next start names it. On success
+// source holds the copy's path and the result is 1. Else 0, and no copy of this call is
+// left; *failure (when given) names the call that failed.
 int CopyFileToSameDrive(const char* target, PathBuffer& source, StepFailure* failure = nullptr);
 
 #endif

@@ -8,6 +8,7 @@
 #include "deploy/Deploy.h"
 #include "deploy/Payload.h"
 #include "deploy/RegionListPath.h"
+#include "deploy/WaitingCopy.h"
 #include "log/Logger.h"
 
 namespace {
@@ -15,25 +16,24 @@ namespace {
 const char kReplaceTag[] = "Quorlen::FileReplace";
 const char kVersionTag[] = "Quorlen::VersionCheck";
 const char kSameDriveTag[] = "Quorlen::CopyFileToSameDrive";
-// The copy that waits beside the installed list for the restart: vexo_regions.txt.new.
-const char kWaitingSuffix[] = ".new";
+// What SetFileAttributesA can give a file; the staged file's other bits (encrypted,
+// compressed) are its folder's, not its own.
+const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Removes a copy that will never take the list's place. A read-only bit (taken over
-// from a staged file that someone changed) does not keep it; a folder of that name is
-// not ours and stays.
-void RemoveCopy(const char* copy) {
+// from the staged file) does not keep it. A folder of that name is not ours and stays,
+// and so does a copy that a move registered for the next start names: whichever run
+// registered it, that move needs it.
+void RemoveCopy(const char* copy, const char* target) {
     DWORD attributes = GetFileAttributesA(copy);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    if (RestartMoveFor(copy, target) != kNoRestartMove) return;
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesA(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
     DeleteFileA(copy);
-}
-
-// The platform call that failed, with the error it left, taken before anything else
-// can change it.
-void Fail(StepFailure* failure, const char* step) {
-    failure->error = GetLastError();
-    failure->step = step;
 }
 
 enum class ListDate { Superseded, Other, Unreadable };
@@ -48,15 +48,15 @@ ListDate CheckListDate(const char* path, SYSTEMTIME* utc, StepFailure* failure) 
     ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_READONLY, nullptr));
     if (!file.IsValid()) {
-        Fail(failure, "CreateFileA");
+        failure->Set("CreateFileA");
         LOG_ERROR("CreateFile Failed in IndividualFileCheck.");
     } else {
         FILETIME written;
         if (!GetFileTime(file.Get(), nullptr, nullptr, &written)) {
-            Fail(failure, "GetFileTime");
+            failure->Set("GetFileTime");
             LOG_ERROR("GetFileTime Failed in IndividualFileCheck.");
         } else if (!FileTimeToSystemTime(&written, utc)) {
-            Fail(failure, "FileTimeToSystemTime");
+            failure->Set("FileTimeToSystemTime");
             LOG_ERROR("FileTimeToSystemTime Failed in IndividualFileCheck.");
         } else {
             // UTC on purpose: the superseded list carries this date wherever it is installed.
@@ -96,13 +96,20 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
 
     DWORD attributes = GetFileAttributesA(target);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        Fail(failure, "GetFileAttributesA");
+        failure->Set("GetFileAttributesA");
         LOG_ERROR("%s%s", kReplaceTag, "GetFileAttributes");
         return 0;
     }
 
-    // The new list first waits whole, on disk and checked, beside the old one.
-    if (!CopyFileToSameDrive(target, source, failure)) {
+    // The new list first waits whole, on disk and checked, beside the old one. A copy
+    // that an earlier run left there with its move registered belongs to that move: it
+    // is taken as it is, never rewritten, registered again or removed.
+    PathBuffer copy;
+    const bool earlier = WaitingCopyPath(target, copy) && FileHoldsPayload(copy) &&
+                         RestartMoveFor(copy, target) == kRestartMove;
+    if (earlier) {
+        CopyText(source, copy);
+    } else if (!CopyFileToSameDrive(target, source, failure)) {
         LOG_ERROR("%s%s", kReplaceTag, "CopyFileToSameDrive failed");
         return 0;
     }
@@ -111,9 +118,20 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     // and put back when it does not.
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && !SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY)) {
-        Fail(failure, "SetFileAttributesA");
+        failure->Set("SetFileAttributesA");
         LOG_ERROR("%s%s", kReplaceTag, "SetFileAttribute failed");
-        RemoveCopy(source);
+        RemoveCopy(source, target);
+        return 0;
+    }
+
+    // A rename gives the new list the copy's permissions, inherited from the folder;
+    // the old list's own may be what lets the device software write it. An earlier
+    // run's copy got them when it was made. Taken after the bit is cleared: where the
+    // permissions carry the read-only bit too, the new list must not inherit it.
+    if (!earlier && !CopyDacl(target, source, failure)) {
+        LOG_ERROR("%s%s failed", kReplaceTag, failure->step);
+        RemoveCopy(source, target);
+        if (readOnly) SetFileAttributesA(target, attributes);
         return 0;
     }
 
@@ -128,17 +146,40 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     // already waits beside it for the system to move it at the next start.
     LOG_ERROR("%s%s%s", kReplaceTag, target,
               "Copying file failed since  file is in use by other applications");
-    if (!MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        Fail(failure, "MoveFileExA (delayed until the restart)");
-        LOG_ERROR("%s%s%s", kReplaceTag, target, "MoveFileEx failed");
-        // Nothing will ever move it: leave the installation exactly as it was.
-        RemoveCopy(source);
-        if (readOnly) SetFileAttributesA(target, attributes);
-        return 0;
+    if (OnNetworkVolume(target)) {
+        // The system moves files at the next start before the network is up: a move
+        // onto a network volume would never happen.
+        failure->step = "MoveFileExA (delayed until the restart): the list is on a network volume";
+        failure->error = ERROR_NOT_SUPPORTED;
+    } else if (earlier ||
+               MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        report->outcome = kReplaceWaiting;
+        CopyText(report->waitingCopy, source);
+        return 1;
+    } else {
+        failure->Set("MoveFileExA (delayed until the restart)");
     }
-    report->outcome = kReplaceWaiting;
-    CopyText(report->waitingCopy, source);
-    return 1;
+    LOG_ERROR("%s%s%s", kReplaceTag, target, "MoveFileEx failed");
+    // Nothing will ever move it: leave the installation exactly as it was.
+    RemoveCopy(source, target);
+    if (readOnly) SetFileAttributesA(target, attributes);
+    return 0;
+}
+
+// No list, but its whole copy beside it: a replacing rename on FAT (a delete, then a
+// rename) that a power cut split. Finished, it is the replacement it was meant to be.
+// 1 when the copy is now the list; 0 when there was no such copy or it could not move.
+int FinishCutRename(const char* target, int* replaced, ReplaceReport* report) {
+    PathBuffer copy;
+    if (!WaitingCopyPath(target, copy) || !FileHoldsPayload(copy)) return 0;
+    *replaced = 1;
+    if (MoveFileExA(copy, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        report->outcome = kReplaceDone;
+        return 1;
+    }
+    report->failure.Set("MoveFileExA");
+    report->outcome = kReplaceFailed;
+    return 0;
 }
 
 int Replace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report) {
@@ -157,14 +198,62 @@ int Replace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report) {
     WIN32_FIND_DATAA found;
     ScopedFind search(FindFirstFileA(dataFolder, &found));
     if (!search.IsValid()) {
-        LOG_ERROR("%s %s", kReplaceTag, "The Required File is not present in the Destination");
         report->outcome = kReplaceAbsent;
         *replaced = 0;
+        if (FinishCutRename(dataFolder, replaced, report)) return 1;
+        LOG_ERROR("%s %s", kReplaceTag, "The Required File is not present in the Destination");
         return 0;
     }
     int result = ReplaceFound(dataFolder, source, replaced, report);
     if (!search.Close()) LOG_ERROR("FindClose Failed in CheckFilesPresence.");
     return result;
+}
+
+// Writes the payload to copy as a new file, gives it the staged file's attributes and
+// checks it on disk: 1, or 0 with no copy of this call left.
+int WriteCopy(const char* copy, const char* target, const char* staged, StepFailure* failure) {
+    // The staged file lends its attributes, as a copy of it would carry them, but not
+    // its content: changed, or encrypted in the temp folder, it must never become the
+    // list.
+    const DWORD stagedAttributes = GetFileAttributesA(staged);
+    if (stagedAttributes == INVALID_FILE_ATTRIBUTES) {
+        failure->Set("GetFileAttributesA (the staged file)");
+        return 0;
+    }
+    const void* bytes = nullptr;
+    DWORD size = 0;
+    if (LoadPayload(&bytes, &size) != kPayloadLoaded) {
+        failure->Set("loading the payload resource");
+        return 0;
+    }
+    // A file of our own, never one that is already there: opening a hard link planted
+    // under the copy's name would write wherever it points. Deleting removes only the
+    // name; what cannot be deleted makes creation fail.
+    RemoveCopy(copy, target);
+    ScopedHandle file(CreateFileA(copy, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        failure->Set("CreateFileA (the copy)");
+        return 0;
+    }
+    DWORD written = 0;
+    const bool whole = WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
+    if (!whole) failure->Set("WriteFile (the copy)");
+    file.Close();
+    // Only a copy that equals the payload, on disk, may ever take the list's place;
+    // anything less is removed again (a full volume leaves an empty or short file).
+    const DWORD attributes = stagedAttributes & kSettableAttributes;
+    if (whole) {
+        if (!FileHoldsPayload(copy)) {
+            failure->Set("checking the copy against the payload");
+        } else if (!SetFileAttributesA(copy, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL)) {
+            failure->Set("SetFileAttributesA (the copy)");
+        } else {
+            return 1;
+        }
+    }
+    RemoveCopy(copy, target);
+    return 0;
 }
 
 }  // namespace
@@ -188,38 +277,17 @@ bool VersionCheck(const char* path) {
 int CopyFileToSameDrive(const char* target, PathBuffer& source, StepFailure* failure) {
     // The copy waits in the target's own folder: on its volume by construction, with the
     // installation's permissions, so nobody who cannot write the list can touch it
-    // before the restart. A target without a folder puts it in the current one.
-    const size_t length = strnlen(target, kPathSize);
-    size_t folderLength = 0;
-    for (size_t i = 0; i < length; ++i) {
-        if (target[i] == '\\') {
-            folderLength = i + 1;
-        } else if (IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(target[i]))) {
-            ++i;  // a trail byte may look like a backslash in a double-byte code page
-        }
-    }
-    PathBuffer copy;
-    int formed = length < kPathSize &&
-                 FormatText(copy, sizeof copy, "%.*s%s%s", static_cast<int>(folderLength),
-                            target, kRegionListName, kWaitingSuffix);
+    // before the restart.
     StepFailure unused;
     if (failure == nullptr) failure = &unused;
+    PathBuffer copy;
     // A cut path would name another file: count it as a failed copy.
-    if (!formed) {
+    if (!WaitingCopyPath(target, copy)) {
         failure->step = "forming the copy's path";
         failure->error = ERROR_FILENAME_EXCED_RANGE;
-    } else {
-        // Only a copy that equals the payload, on disk, may ever take the list's place;
-        // anything less is removed again (a full volume leaves an empty or short file).
-        if (!CopyFileA(source, copy, FALSE)) {
-            Fail(failure, "CopyFileA");
-        } else if (!FileHoldsPayload(copy)) {
-            Fail(failure, "checking the copy against the payload");
-        } else {
-            CopyText(source, copy);
-            return 1;
-        }
-        RemoveCopy(copy);
+    } else if (WriteCopy(copy, target, source, failure)) {
+        CopyText(source, copy);
+        return 1;
     }
     LOG_ERROR("%s%s", kSameDriveTag, "Copying file failed");
     OutputDebugStringA("ERROR: Quorlen :Could not copy the file to the same drive");

@@ -86,23 +86,48 @@ TEST_F(ReplaceTest, ReplacesOnlyAListLastWrittenOnTheThirdOfDecemberInUtc) {
 }
 
 TEST_F(ReplaceTest, LeavesAnAbsentListAbsent) {
-    Outcome o = Replace(kDataFolder);
-    EXPECT_EQ(0, o.result);
-    EXPECT_EQ(0, o.flag);
-    EXPECT_EQ((Lines{kReplaceEntering,
-                     "Error|Quorlen::FileReplace The Required File is not present in the "
-                     "Destination",
-                     kReplaceExiting}),
-              o.records);
-    WIN32_FIND_DATAA entry;
-    ScopedFind search(FindFirstFileA("C:\\QuorlenTest\\Data\\*", &entry));
-    ASSERT_TRUE(search.IsValid());
-    int entries = 0;
-    do {
-        if (strcmp(entry.cFileName, ".") && strcmp(entry.cFileName, "..")) ++entries;
-    } while (FindNextFileA(search.Get(), &entry));
-    EXPECT_EQ(0, entries);
-    EXPECT_FALSE(qt::FileExists(kRootCopy));
+    // Only a whole copy beside an absent list, a rename cut short, becomes the list.
+    const struct {
+        const char* name;
+        std::string beside;  // empty: nothing beside the list
+        int result;
+    } cases[] = {
+        {"nothing beside it", "", 0},
+        {"a copy that differs", kOldList, 0},
+        {"a rename cut short", qt::ExpectedRegionList(), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(qt::RemoveTree(kDataFolder) && qt::CreateFolders(kDataFolder));
+        if (!c.beside.empty()) {
+            ASSERT_TRUE(qt::WriteFileBytes(kWaiting, c.beside));
+        }
+        Outcome o = Replace(kDataFolder);
+        EXPECT_EQ(c.result, o.result);
+        EXPECT_EQ(c.result, o.flag);
+        if (c.result == 1) {
+            EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+            EXPECT_FALSE(qt::FileExists(kWaiting));
+            EXPECT_EQ((Lines{kReplaceEntering, kReplaceExiting}), o.records);
+            continue;
+        }
+        EXPECT_EQ((Lines{kReplaceEntering,
+                         "Error|Quorlen::FileReplace The Required File is not present in the "
+                         "Destination",
+                         kReplaceExiting}),
+                  o.records);
+        EXPECT_FALSE(qt::FileExists(kTarget));
+        EXPECT_EQ(c.beside, qt::ReadFileBytes(kWaiting));
+        WIN32_FIND_DATAA entry;
+        ScopedFind search(FindFirstFileA("C:\\QuorlenTest\\Data\\*", &entry));
+        ASSERT_TRUE(search.IsValid());
+        int entries = 0;
+        do {
+            if (strcmp(entry.cFileName, ".") && strcmp(entry.cFileName, "..")) ++entries;
+        } while (FindNextFileA(search.Get(), &entry));
+        EXPECT_EQ(c.beside.empty() ? 0 : 1, entries);
+        EXPECT_FALSE(qt::FileExists(kRootCopy));
+    }
 }
 
 TEST_F(ReplaceTest, ClearsTheReadOnlyBitAndOverwrites) {
@@ -191,7 +216,8 @@ TEST_F(ReplaceTest, LeavesAListHeldOpenForWriting) {
 TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
     // Each step of a replacement fails in turn, for real. Whatever fails, the list is the
     // old one or the new one, whole; nothing half-done stays; and when the result is 0
-    // (text 6), the list, its read-only bit included, is exactly as it was.
+    // (text 6), the list, its read-only bit included, is exactly as it was. A staged file
+    // changed after staging is no failure: the new list comes from the executable.
     const std::string inUse = std::string("Error|Quorlen::FileReplace") + kTarget + kInUse;
     const std::string copyFailed = "Error|Quorlen::CopyFileToSameDriveCopying file failed";
     const std::string fallbackFailed = "Error|Quorlen::FileReplaceCopyFileToSameDrive failed";
@@ -206,8 +232,7 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
         bool debugLine;
     } cases[] = {
         {"a folder squats the copy's name", kCopySquatted, 0, {copyFailed, fallbackFailed}, true},
-        {"the staged file changed before the check", kStagedChanged, 0,
-         {copyFailed, fallbackFailed}, true},
+        {"the staged file changed before the copy", kStagedChanged, 1, {}, false},
         {"the list held by another program", kListHeld, 1, {inUse}, false},
         {"the delayed move refused", kMoveRefused, 0, {inUse, moveFailed}, false},
     };
@@ -252,8 +277,13 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
         EXPECT_EQ(c.debugLine ? Lines{"ERROR: Quorlen :Could not copy the file to the same drive"}
                               : Lines{},
                   debug.Lines());
-        EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
         EXPECT_FALSE(qt::FileExists(kRootCopy));
+        if (c.fault == kStagedChanged) {
+            EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+            EXPECT_FALSE(qt::FileExists(kWaiting));
+        } else {
+            EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
+        }
         if (c.result == 0) {
             EXPECT_EQ(installedAttributes, GetFileAttributesA(kTarget));
             EXPECT_TRUE(qt::PendingRenames().empty());
@@ -264,7 +294,7 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
             } else {
                 EXPECT_EQ(INVALID_FILE_ATTRIBUTES, waiting);
             }
-        } else {
+        } else if (c.fault != kStagedChanged) {
             EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kWaiting));
             EXPECT_EQ((Lines{std::string("\\??\\") + kWaiting, std::string("!\\??\\") + kTarget}),
                       qt::PendingRenames());
@@ -305,23 +335,39 @@ TEST_F(ReplaceTest, RefusesPathsThatDoNotFit) {
 
 TEST_F(ReplaceTest, CopiesBesideTheTarget) {
     const std::string longTarget = "C:\\" + std::string(1015, 'p') + "\\x";  // 1020 characters
+    // What already stands under the copy's name: a stale copy is replaced; a hard link is
+    // not followed; one whose move is registered for the next start belongs to that move.
+    enum Before { kNothing, kStale, kLink, kRegistered };
+    const std::string victim = "C:\\QuorlenTest\\victim.txt";
     const struct {
         const char* name;
         std::string target;
         const char* copy;  // empty: the copy cannot be made
+        Before before;
     } cases[] = {
-        {"target on C:", kTarget, kWaiting},
+        {"target on C:", kTarget, kWaiting, kNothing},
         // No folder in the text: the current one, here the data folder.
-        {"target without a separator", "vexo_regions.txt", "vexo_regions.txt.new"},
-        {"stale copy overwritten", kTarget, kWaiting},
-        {"copy path does not fit", longTarget, ""},
+        {"target without a separator", "vexo_regions.txt", "vexo_regions.txt.new", kNothing},
+        {"stale copy overwritten", kTarget, kWaiting, kStale},
+        {"hard link planted", kTarget, kWaiting, kLink},
+        {"stale copy with its move registered", kTarget, "", kRegistered},
+        {"copy path does not fit", longTarget, "", kNothing},
     };
     ASSERT_TRUE(SetCurrentDirectoryA(kDataFolder));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         qt::RemoveFile(kWaiting);
-        if (strcmp(c.name, "stale copy overwritten") == 0) {
+        qt::ClearPendingRenames();
+        ASSERT_TRUE(qt::WriteFileBytes(victim, kOldList));
+        if (c.before == kStale || c.before == kRegistered) {
             ASSERT_TRUE(qt::WriteFileBytes(kWaiting, kOldList));
+        }
+        if (c.before == kLink) {
+            ASSERT_TRUE(CreateHardLinkA(kWaiting, victim.c_str(), nullptr));
+        }
+        if (c.before == kRegistered) {
+            ASSERT_TRUE(MoveFileExA(kWaiting, kTarget,
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT));
         }
         PathBuffer source;
         SetFolder(source, Staged());
@@ -334,6 +380,10 @@ TEST_F(ReplaceTest, CopiesBesideTheTarget) {
         } else {
             EXPECT_EQ((Lines{"Error|Quorlen::CopyFileToSameDriveCopying file failed"}), StopLog());
             EXPECT_EQ(Staged(), source);
+        }
+        EXPECT_EQ(kOldList, qt::ReadFileBytes(victim));
+        if (c.before == kRegistered) {
+            EXPECT_EQ(kOldList, qt::ReadFileBytes(kWaiting));
         }
         EXPECT_FALSE(qt::FileExists(kRootCopy));
     }

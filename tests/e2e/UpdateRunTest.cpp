@@ -173,30 +173,48 @@ TEST_F(UpdaterScenario, ListInUseIsScheduledForTheNextStart) {
               qt::RecordLines());
 }
 
-// In use, and the copy beside it impossible: nothing is tried on the list itself, and
-// the user is told the truth.
+// The list cannot be replaced, and the user is told the truth: in use with the copy
+// beside it impossible (nothing is tried on the list itself), or held for writing, when
+// its date cannot even be read and the update may well apply.
 TEST_F(UpdaterScenario, FailedReplacementIsReportedAsFailed) {
-    InstallSuite();
-    ASSERT_TRUE(CreateDirectoryA(kWaitingCopy, nullptr));
-    HANDLE reader = CreateFileA(kTarget, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    const struct {
+        const char* name;
+        DWORD access;
+        bool squatter;  // a folder under the copy's name
+        std::vector<std::string> records;
+    } cases[] = {
+        {"copy impossible", GENERIC_READ, true,
+         {kRecordQueried, "Error|Quorlen::CopyFileToSameDriveCopying file failed",
+          "Error|Quorlen::FileReplaceCopyFileToSameDrive failed"}},
+        {"held for writing", GENERIC_WRITE, false,
+         {kRecordQueried, "Error|CreateFile Failed in IndividualFileCheck.",
+          "Error|Quorlen::FileReplace Version of File is Equal To or Higher", kRecordNotApplicable}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        InstallSuite();
+        if (c.squatter) {
+            ASSERT_TRUE(CreateDirectoryA(kWaitingCopy, nullptr));
+        }
+        HANDLE holder = CreateFileA(kTarget, c.access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
 
-    qt::UpdaterRun run = qt::RunUpdater();
-    CloseHandle(reader);
-    EXPECT_NE(0u, GetFileAttributesA(kWaitingCopy) & FILE_ATTRIBUTE_DIRECTORY);
-    RemoveDirectoryA(kWaitingCopy);
+        qt::UpdaterRun run = qt::RunUpdater();
+        CloseHandle(holder);
+        const DWORD beside = GetFileAttributesA(kWaitingCopy);
+        EXPECT_EQ(c.squatter ? FILE_ATTRIBUTE_DIRECTORY : INVALID_FILE_ATTRIBUTES,
+                  c.squatter ? beside & FILE_ATTRIBUTE_DIRECTORY : beside);
+        RemoveDirectoryA(kWaitingCopy);
 
-    EXPECT_EQ(0u, run.process.exitCode);
-    EXPECT_EQ(std::vector<std::wstring>{kTextFailed}, run.boxes);
-    EXPECT_EQ(kOldList, Installed());
-    EXPECT_TRUE(qt::PendingRenames().empty());
-    EXPECT_FALSE(qt::FileExists(kDriveRootCopy));
-    EXPECT_EQ((std::vector<std::string>{
-                  kRecordQueried,
-                  "Error|Quorlen::CopyFileToSameDriveCopying file failed",
-                  "Error|Quorlen::FileReplaceCopyFileToSameDrive failed"}),
-              qt::RecordLines());
+        EXPECT_EQ(0u, run.process.exitCode);
+        EXPECT_EQ(std::vector<std::wstring>{kTextFailed}, run.boxes);
+        EXPECT_EQ(kOldList, Installed());
+        EXPECT_TRUE(qt::PendingRenames().empty());
+        EXPECT_FALSE(qt::FileExists(kDriveRootCopy));
+        EXPECT_EQ(c.records, qt::RecordLines());
+    }
 }
 
 // No writable configuration: no log at all, and the user sees the same run.
