@@ -149,7 +149,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     if (OnNetworkVolume(target)) {
         // The system moves files at the next start before the network is up: a move
         // onto a network volume would never happen.
-        failure->step = "MoveFileExA (delayed until the restart): the list is on a network volume";
+        failure->step = "registering the restart move onto a network volume";
         failure->error = ERROR_NOT_SUPPORTED;
     } else if (earlier ||
                MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
