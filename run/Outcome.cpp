@@ -1,5 +1,7 @@
 #include "run/Outcome.h"
 
+#include <string.h>
+
 #include <vector>
 
 #include "base/Handles.h"
@@ -27,57 +29,66 @@ PSID TokenUserSid(std::vector<BYTE>* buffer) {
     return reinterpret_cast<TOKEN_USER*>(buffer->data())->User.Sid;
 }
 
-RunOutcome Outcome(int id, const std::string& text) {
-    RunOutcome outcome;
-    outcome.id = id;
-    outcome.text = text;
-    return outcome;
-}
-
-std::string Date(const SYSTEMTIME& utc) {
-    char text[16];
-    FormatText(text, sizeof text, "%04u-%02u-%02u", utc.wYear, utc.wMonth, utc.wDay);
-    return text;
+const char* Opening(int id) {
+    switch (id) {
+    case kOutcomeNotApplicable: return "The update does not apply: ";
+    case kOutcomeStopped: return "The run stopped before the installation was touched: ";
+    default: return "";
+    }
 }
 
 }  // namespace
 
-RunOutcome NotApplicable(const std::string& why) {
-    return Outcome(kOutcomeNotApplicable, "The update does not apply: " + why);
+void SetOutcome(RunOutcome* outcome, int id, const char* format, ...) {
+    outcome->id = id;
+    CopyText(outcome->text, Opening(id));
+    const size_t used = strlen(outcome->text);
+    va_list args;
+    va_start(args, format);
+    FormatTextV(outcome->text + used, sizeof outcome->text - used, format, args);
+    va_end(args);
 }
 
-RunOutcome Stopped(const std::string& why) {
-    return Outcome(kOutcomeStopped, "The run stopped before the installation was touched: " + why);
-}
-
-RunOutcome ReplacementOutcome(const char* target, const ReplaceReport& report) {
-    const std::string list = target;
-    const std::string notCompleted = "The update could not be completed: ";
-    const std::string asItWas = " The installation is as it was: " + list + ".";
-    const std::string failed = FailedStep(report.failure.step, report.failure.error);
+void SetReplacementOutcome(RunOutcome* outcome, const char* target, const ReplaceReport& report) {
+    const char* step = report.failure.step != nullptr ? report.failure.step : "an unnamed step";
+    const unsigned long error = report.failure.error;
     switch (report.outcome) {
     case kReplaceDone:
-        return Outcome(kOutcomeReplaced, "The region list was replaced: " + list + ".");
+        SetOutcome(outcome, kOutcomeReplaced, "The region list was replaced: %s.", target);
+        break;
     case kReplaceWaiting:
-        return Outcome(kOutcomeWaiting, "The new region list waits as " +
-                                            std::string(report.waitingCopy) + " and replaces " +
-                                            list +
-                                            " at the next restart: the list was in use. Restart "
-                                            "the PC to complete the update.");
+        SetOutcome(outcome, kOutcomeWaiting,
+                   "The new region list waits as %s and replaces %s at the next restart: the "
+                   "list was in use. Restart the PC to complete the update.",
+                   report.waitingCopy, target);
+        break;
     case kReplaceFailed:
-        return Outcome(kOutcomeFailed, notCompleted + failed + "." + asItWas);
+        SetOutcome(outcome, kOutcomeFailed,
+                   "The update could not be completed: %s failed with error %lu. The "
+                   "installation is as it was: %s.",
+                   step, error, target);
+        break;
     case kReplaceUnreadable:
-        return Outcome(kOutcomeFailed, notCompleted + "the date of the region list could not be read (" +
-                                           failed + "); another program may hold it open." + asItWas);
+        SetOutcome(outcome, kOutcomeFailed,
+                   "The update could not be completed: the date of the region list could not "
+                   "be read (%s failed with error %lu); another program may hold it open. The "
+                   "installation is as it was: %s.",
+                   step, error, target);
+        break;
     case kReplaceOtherDate:
-        return NotApplicable("the region list " + list + " was last written on " +
-                             Date(report.date) +
-                             " (UTC), not on 2004-12-03: it is not the list that this update "
-                             "replaces.");
+        SetOutcome(outcome, kOutcomeNotApplicable,
+                   "the region list %s was last written on %04u-%02u-%02u (UTC), not on "
+                   "2004-12-03: it is not the list that this update replaces.",
+                   target, static_cast<unsigned>(report.date.wYear), static_cast<unsigned>(report.date.wMonth),
+                   static_cast<unsigned>(report.date.wDay));
+        break;
     case kReplaceAbsent:
-        return NotApplicable("there is no region list at " + list + ".");
+        SetOutcome(outcome, kOutcomeNotApplicable, "there is no region list at %s.", target);
+        break;
     default:
-        return NotApplicable("the path of the region list in " + list + " is too long.");
+        SetOutcome(outcome, kOutcomeNotApplicable, "the path of the region list in %s is too long.",
+                   target);
+        break;
     }
 }
 
@@ -93,17 +104,12 @@ WORD OutcomeType(int id) {
     }
 }
 
-std::string FailedStep(const char* step, DWORD error) {
-    return std::string(step != nullptr ? step : "an unnamed step") + " failed with error " +
-           std::to_string(error);
-}
-
 int ReportOutcome(const RunOutcome& outcome) {
     std::vector<BYTE> user;
     PSID sid = TokenUserSid(&user);
     ScopedEventSource source(RegisterEventSourceA(nullptr, kSource));
     if (!source.IsValid()) return 0;
-    const char* strings[] = {outcome.text.c_str()};
+    const char* strings[] = {outcome.text};
     return ReportEventA(source.Get(), OutcomeType(outcome.id), 0, static_cast<DWORD>(outcome.id),
                         sid, 1, 0, strings, nullptr)
                ? 1

@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "deploy/Deploy.h"
 
 // The event IDs, one per kind of outcome.
@@ -21,22 +19,23 @@ enum OutcomeId {
 
 struct RunOutcome {
     int id = kOutcomeStopped;
-    std::string text;
+    // Room for two paths of a path buffer each and the words around them; a longer
+    // text is cut.
+    char text[3 * kPathSize] = {};
 };
 
-// The outcomes of a run that ended at one of its gates.
-RunOutcome NotApplicable(const std::string& why);
-RunOutcome Stopped(const std::string& why);
+// Sets the outcome's ID and its text, formatted; the texts of IDs 3 and 5 begin with
+// what the ID means ("The update does not apply: ", "The run stopped before the
+// installation was touched: ") and go on with the format's text.
+void SetOutcome(RunOutcome* outcome, int id, const char* format, ...)
+    __attribute__((format(ms_printf, 3, 4)));
 
 // The outcome of a run that got as far as the replacement of the list at target (the
 // full path), as the administrator reads it.
-RunOutcome ReplacementOutcome(const char* target, const ReplaceReport& report);
+void SetReplacementOutcome(RunOutcome* outcome, const char* target, const ReplaceReport& report);
 
 // The event type that an outcome is reported with.
 WORD OutcomeType(int id);
-
-// "<step> failed with error <code>", the way every failure names its cause.
-std::string FailedStep(const char* step, DWORD error);
 
 // Reports the outcome with the user of the process token, so that the viewer shows
 // who ran it. 1 when the event log took it, else 0; either way nothing else changes.

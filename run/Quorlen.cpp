@@ -18,6 +18,9 @@
 namespace {
 
 const char kTag[] = "Quorlen::WinMain(Zindra)";
+const char kNoInstallation[] =
+    "no installation of the device software: "
+    "HKLM\\SOFTWARE\\Tessaly\\Lumenfold\\Parmel\\Strings, value Installdir";
 
 void ShowMessage(UINT id) {
     if (DisplayMessage(id) == 0) LOG_ERROR(" Quorlen:: Failed to disply messagebox");
@@ -38,33 +41,39 @@ int KeepInstallDirectory(PathBuffer& install) {
 }
 
 // The steps between the logger's creation and its closing; a failed gate returns
-// straight to the finish. The result is what the run ended in.
-RunOutcome RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, int* replaced) {
+// straight to the finish. *outcome is what the run ended in.
+void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, int* replaced,
+               RunOutcome* outcome) {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!g_getVersionEx(&version)) {
         DWORD error = GetLastError();
         OutputDebugStringA(" Quorlen:: GetVersionEx Failed ");
-        return Stopped("the system's version could not be read (" +
-                       FailedStep("GetVersionExA", error) + ").");
+        SetOutcome(outcome, kOutcomeStopped,
+                   "the system's version could not be read (GetVersionExA failed with error %lu).",
+                   error);
+        return;
     }
     if (version.dwMajorVersion != 5 || (version.dwMinorVersion != 0 && version.dwMinorVersion != 1)) {
         ShowMessage(IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: OS not supported");
-        return NotApplicable("the system is Windows " + std::to_string(version.dwMajorVersion) +
-                             "." + std::to_string(version.dwMinorVersion) +
-                             ", not Windows 2000 (5.0) or Windows XP (5.1).");
+        SetOutcome(outcome, kOutcomeNotApplicable,
+                   "the system is Windows %lu.%lu, not Windows 2000 (5.0) or Windows XP (5.1).",
+                   version.dwMajorVersion, version.dwMinorVersion);
+        return;
     }
 
     const int read = GetInstalledPath(install);
     if (read != 1 || !KeepInstallDirectory(install)) {
         ShowMessage(IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: Could not get the installation path. So, No relevant Software found");
-        const std::string value =
-            "no installation of the device software: HKLM\\SOFTWARE\\Tessaly\\Lumenfold\\Parmel\\"
-            "Strings, value Installdir";
-        return NotApplicable(read != 1 ? value + " cannot be read."
-                                       : value + " names no absolute folder (\"" + install + "\").");
+        if (read != 1) {
+            SetOutcome(outcome, kOutcomeNotApplicable, "%s cannot be read.", kNoInstallation);
+        } else {
+            SetOutcome(outcome, kOutcomeNotApplicable, "%s names no absolute folder (\"%s\").",
+                       kNoInstallation, install);
+        }
+        return;
     }
     // PathAppendA adds the separator only where the value lacks one.
     if (!AppendPath(install, "Data")) LOG_MAIN_TRACE("%s %s", kTag, "PathAppend Failed");
@@ -77,14 +86,19 @@ RunOutcome RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCo
         DWORD error = tempLength == 0 ? GetLastError() : static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER);
         g_tempFolder[0] = '\0';
         LOG_ERROR("%s%s", kTag, "GetTempPath function failed to get temp Path");
-        return Stopped("there is no temp folder (" + FailedStep("GetTempPathA", error) + ").");
+        SetOutcome(outcome, kOutcomeStopped,
+                   "there is no temp folder (GetTempPathA failed with error %lu).", error);
+        return;
     }
     CopyText(tempCopy, g_tempFolder);
 
     StepFailure staging;
     if (!ExtractTXT(&staging)) {  // the extractor has logged the cause
-        return Stopped("the region list could not be staged in " + std::string(g_tempFolder) +
-                       " (" + FailedStep(staging.step, staging.error) + ").");
+        SetOutcome(outcome, kOutcomeStopped,
+                   "the region list could not be staged in %s (%s failed with error %lu).",
+                   g_tempFolder, staging.step != nullptr ? staging.step : "an unnamed step",
+                   staging.error);
+        return;
     }
 
     ReplaceReport report;
@@ -103,7 +117,7 @@ RunOutcome RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCo
 
     if (!DeleteFilesFromTemp(tempCopy))
         LOG_ERROR("Deleting files from temp folder failed............");
-    return ReplacementOutcome(target, report);
+    SetReplacementOutcome(outcome, target, report);
 }
 
 }  // namespace
@@ -118,7 +132,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     LOG_MAIN_TRACE("%s%s", kTag, "- Entering");
 
     // One event on every path, box or none, whatever the log's mask.
-    ReportOutcome(RunUpdate(install, target, tempCopy, &replaced));
+    RunOutcome outcome;
+    RunUpdate(install, target, tempCopy, &replaced, &outcome);
+    ReportOutcome(outcome);
 
     LOG_MAIN_TRACE("%s%s", kTag, "- Exiting");
     delete g_logger;
