@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <vector>
-
 #include "base/Handles.h"
 #include "base/Text.h"
 
@@ -14,19 +12,20 @@ namespace {
 // text, and collectors read the text.
 const char kSource[] = "Quorlen";
 
+// A TOKEN_USER: a pointer and a SID of at most 68 bytes, with room to spare.
+union TokenUserBuffer {
+    TOKEN_USER user;
+    BYTE bytes[256];
+};
+
 // The SID of the process token's user, in *buffer; null when it cannot be read (the
 // event is then written without one).
-PSID TokenUserSid(std::vector<BYTE>* buffer) {
+PSID TokenUserSid(TokenUserBuffer* buffer) {
     ScopedHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return nullptr;
     DWORD size = 0;
-    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    // A TOKEN_USER is a pointer and a SID of at most 68 bytes: anything far larger is
-    // not one.
-    if (size < sizeof(TOKEN_USER) || size > 1024) return nullptr;
-    buffer->assign(size, 0);
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer->data(), size, &size)) return nullptr;
-    return reinterpret_cast<TOKEN_USER*>(buffer->data())->User.Sid;
+    if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof *buffer, &size)) return nullptr;
+    return buffer->user.User.Sid;
 }
 
 const char* Opening(int id) {
@@ -105,7 +104,7 @@ WORD OutcomeType(int id) {
 }
 
 int ReportOutcome(const RunOutcome& outcome) {
-    std::vector<BYTE> user;
+    TokenUserBuffer user;
     PSID sid = TokenUserSid(&user);
     ScopedEventSource source(RegisterEventSourceA(nullptr, kSource));
     if (!source.IsValid()) return 0;

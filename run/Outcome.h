@@ -18,10 +18,11 @@ enum OutcomeId {
 };
 
 struct RunOutcome {
-    int id = kOutcomeStopped;
+    RunOutcome() : id(kOutcomeStopped) { text[0] = '\0'; }
+    int id;
     // Room for two paths of a path buffer each and the words around them; a longer
     // text is cut.
-    char text[3 * kPathSize] = {};
+    char text[3 * kPathSize];
 };
 
 // Sets the outcome's ID and its text, formatted; the texts of IDs 3 and 5 begin with

@@ -56,8 +56,9 @@ expect_event() {
     local id=$1 type=$2 text=${3//\\/\\\\} calls  # Wine prints each backslash twice
     calls=$(grep -c 'fixme:advapi:ReportEventW' "$events")
     [ "$calls" = 1 ] || fail "$calls events were written, not 1"
-    grep -qE "ReportEventW \([0-9A-F]+,$type,0x0000,0x0000000$id," "$events" ||
-        fail "no event $id of type $type: $(grep 'ReportEventW (' "$events")"
+    # The fifth value is the user's SID: the viewer shows who ran it.
+    grep -qE "ReportEventW \([0-9A-F]+,$type,0x0000,0x0000000$id,0*[1-9A-F][0-9A-F]*," "$events" ||
+        fail "no event $id of type $type with a user: $(grep 'ReportEventW (' "$events")"
     grep -E ':eventlog:ReportEventW L"' "$events" | grep -qF -- "$text" ||
         fail "the event does not say '$text': $(grep ':eventlog:ReportEventW' "$events")"
 }
