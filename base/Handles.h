@@ -1,4 +1,4 @@
-// Move-only owners of the three kinds of Win32 handle the program opens. Each closes
+// Move-only owners of the kinds of Win32 handle the program opens. Each closes
 // its handle on every path; NULL and INVALID_HANDLE_VALUE both mean "no handle".
 #ifndef QUORLEN_BASE_HANDLES_H
 #define QUORLEN_BASE_HANDLES_H
@@ -71,8 +71,24 @@ struct KeyTraits {
     static bool Close(Type k) { return RegCloseKey(k) == ERROR_SUCCESS; }
 };
 
+struct DesktopTraits {
+    using Type = HDESK;
+    static Type Null() { return nullptr; }
+    static bool IsValid(Type d) { return d != nullptr; }
+    static bool Close(Type d) { return CloseDesktop(d) != FALSE; }
+};
+
+struct EventSourceTraits {
+    using Type = HANDLE;
+    static Type Null() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static bool Close(Type h) { return DeregisterEventSource(h) != FALSE; }
+};
+
 using ScopedHandle = ScopedWin<HandleTraits>;  // CreateFileA, OpenProcessToken
 using ScopedFind = ScopedWin<FindTraits>;      // FindFirstFileA
 using ScopedKey = ScopedWin<KeyTraits>;        // RegOpenKeyExA
+using ScopedDesktop = ScopedWin<DesktopTraits>;          // OpenInputDesktop
+using ScopedEventSource = ScopedWin<EventSourceTraits>;  // RegisterEventSourceA
 
 #endif

@@ -4,7 +4,8 @@
 // The runtime's default terminate handler prints the demangled type of an escaping
 // exception, which links some 45 KB of demangler into a program that has no console to
 // print to. No exception leaves a function here; if one ever reached terminate, ending
-// the process is all that could be done, so this handler stands in for the verbose one.
+// the process is all that could be done, so this handler stands in for the verbose one,
+// and ends it without a box.
 //
 // The string and vector code reports a length beyond its maximum, a bad position or a
 // failed allocation through the helpers below. The runtime's own helpers build
@@ -14,7 +15,7 @@
 // terminate; only the exception's type and text differ, and nothing reads them. Should
 // the runtime ever need a helper that is missing here, its own copy comes in with the
 // ones defined here and the link fails on the duplicates.
-#include <stdlib.h>
+#include <windows.h>
 
 #include <new>
 #include <string>
@@ -24,7 +25,10 @@ struct LibraryError {};
 }  // namespace
 
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { abort(); }
+// Not abort(): in a program without a console the runtime's abort shows a modal
+// "Runtime Error" box first, and where nobody watches (a service, a startup script)
+// that box waits for ever. Ending the process at once is all that is left to do.
+void __verbose_terminate_handler() { TerminateProcess(GetCurrentProcess(), 3); }
 }  // namespace __gnu_cxx
 
 namespace std {

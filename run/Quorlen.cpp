@@ -1,5 +1,6 @@
 // The update run: one pass from start to exit. It owns the logger and the path buffers
-// that the steps share, shows at most one message box and always exits with 0.
+// that the steps share, shows at most one message box, leaves one outcome event and
+// always exits with 0.
 #include <windows.h>
 
 #include <new>
@@ -11,6 +12,7 @@
 #include "log/Logger.h"
 #include "resources/resource.h"
 #include "run/InstallLocation.h"
+#include "run/Outcome.h"
 #include "ui/Messages.h"
 
 namespace {
@@ -35,25 +37,92 @@ int KeepInstallDirectory(PathBuffer& install) {
     return drive || unc ? 1 : 0;
 }
 
+std::string Date(const SYSTEMTIME& utc) {
+    char text[16];
+    FormatText(text, sizeof text, "%04u-%02u-%02u", utc.wYear, utc.wMonth, utc.wDay);
+    return text;
+}
+
+RunOutcome Outcome(int id, const std::string& text) {
+    RunOutcome outcome;
+    outcome.id = id;
+    outcome.text = text;
+    return outcome;
+}
+
+const char kNotApplicable[] = "The update does not apply: ";
+const char kStopped[] = "The run stopped before the installation was touched: ";
+
+// What the replacement ended in, as the administrator reads it.
+RunOutcome ReplacementOutcome(const char* target, const ReplaceReport& report) {
+    const std::string list = target;
+    const std::string asItWas = " The installation is as it was: " + list + ".";
+    switch (report.outcome) {
+    case kReplaceDone:
+        return Outcome(kOutcomeReplaced, "The region list was replaced: " + list + ".");
+    case kReplaceWaiting:
+        return Outcome(kOutcomeWaiting,
+                       "The new region list waits as " + std::string(report.waitingCopy) +
+                           " and replaces " + list +
+                           " at the next restart: the list was in use. Restart the PC to "
+                           "complete the update.");
+    case kReplaceFailed:
+        return Outcome(kOutcomeFailed, "The update could not be completed: " +
+                                           FailedStep(report.failure.step, report.failure.error) +
+                                           "." + asItWas);
+    case kReplaceUnreadable:
+        return Outcome(kOutcomeFailed,
+                       "The update could not be completed: the date of the region list could "
+                       "not be read (" +
+                           FailedStep(report.failure.step, report.failure.error) +
+                           "); another program may hold it open." + asItWas);
+    case kReplaceOtherDate:
+        return Outcome(kOutcomeNotApplicable,
+                       kNotApplicable + std::string("the region list ") + list +
+                           " was last written on " + Date(report.date) +
+                           " (UTC), not on 2004-12-03: it is not the list that this update "
+                           "replaces.");
+    case kReplaceAbsent:
+        return Outcome(kOutcomeNotApplicable,
+                       kNotApplicable + std::string("there is no region list at ") + list + ".");
+    default:
+        return Outcome(kOutcomeNotApplicable,
+                       kNotApplicable + std::string("the path of the region list in ") + list +
+                           " is too long.");
+    }
+}
+
 // The steps between the logger's creation and its closing; a failed gate returns
-// straight to the finish.
-void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, int* replaced) {
+// straight to the finish. The result is what the run ended in.
+RunOutcome RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, int* replaced) {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!g_getVersionEx(&version)) {
+        DWORD error = GetLastError();
         OutputDebugStringA(" Quorlen:: GetVersionEx Failed ");
-        return;
+        return Outcome(kOutcomeStopped, kStopped + std::string("the system's version could not be read (") +
+                                            FailedStep("GetVersionExA", error) + ").");
     }
     if (version.dwMajorVersion != 5 || (version.dwMinorVersion != 0 && version.dwMinorVersion != 1)) {
         ShowMessage(IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: OS not supported");
-        return;
+        return Outcome(kOutcomeNotApplicable,
+                       kNotApplicable + std::string("the system is Windows ") +
+                           std::to_string(version.dwMajorVersion) + "." +
+                           std::to_string(version.dwMinorVersion) +
+                           ", not Windows 2000 (5.0) or Windows XP (5.1).");
     }
 
-    if (GetInstalledPath(install) != 1 || !KeepInstallDirectory(install)) {
+    const int read = GetInstalledPath(install);
+    if (read != 1 || !KeepInstallDirectory(install)) {
         ShowMessage(IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: Could not get the installation path. So, No relevant Software found");
-        return;
+        const std::string value = "HKLM\\SOFTWARE\\Tessaly\\Lumenfold\\Parmel\\Strings, value Installdir";
+        return Outcome(kOutcomeNotApplicable,
+                       kNotApplicable + std::string("no installation of the device software: ") +
+                           (read != 1 ? value + " cannot be read."
+                                      : value + " names no absolute folder (\"" +
+                                            std::string(install) + "\")."));
     }
     // PathAppendA adds the separator only where the value lacks one.
     if (!AppendPath(install, "Data")) LOG_MAIN_TRACE("%s %s", kTag, "PathAppend Failed");
@@ -63,13 +132,20 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
     // leaves the buffer unfilled: as good as none.
     DWORD tempLength = GetTempPathA(kPathSize, g_tempFolder);
     if (tempLength == 0 || tempLength >= kPathSize) {
+        DWORD error = tempLength == 0 ? GetLastError() : static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER);
         g_tempFolder[0] = '\0';
         LOG_ERROR("%s%s", kTag, "GetTempPath function failed to get temp Path");
-        return;
+        return Outcome(kOutcomeStopped, kStopped + std::string("there is no temp folder (") +
+                                            FailedStep("GetTempPathA", error) + ").");
     }
     CopyText(tempCopy, g_tempFolder);
 
-    if (!ExtractTXT()) return;  // the extractor has logged the cause
+    StepFailure staging;
+    if (!ExtractTXT(&staging)) {  // the extractor has logged the cause
+        return Outcome(kOutcomeStopped, kStopped + std::string("the region list could not be staged in ") +
+                                            g_tempFolder + " (" +
+                                            FailedStep(staging.step, staging.error) + ").");
+    }
 
     ReplaceReport report;
     int replacedResult = FileReplace(target, replaced, &report);
@@ -87,6 +163,7 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
 
     if (!DeleteFilesFromTemp(tempCopy))
         LOG_ERROR("Deleting files from temp folder failed............");
+    return ReplacementOutcome(target, report);
 }
 
 }  // namespace
@@ -100,7 +177,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     g_logger = new (std::nothrow) Logger("Olvane_Quorlenlog_Zindra", "PatchUpdate");
     LOG_MAIN_TRACE("%s%s", kTag, "- Entering");
 
-    RunUpdate(install, target, tempCopy, &replaced);
+    // One event on every path, box or none, whatever the log's mask.
+    ReportOutcome(RunUpdate(install, target, tempCopy, &replaced));
 
     LOG_MAIN_TRACE("%s%s", kTag, "- Exiting");
     delete g_logger;

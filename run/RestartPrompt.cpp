@@ -1,17 +1,21 @@
 // Opens the restart prompt on its own, for people who want to see it and for tests.
 // The updater never shows it; this entry sets up the same log and shows IDD_RESTART
-// modally. Arguments are ignored; the exit code is 0 whatever the choice.
+// modally where someone can see it. Arguments are ignored; the exit code is 0 whatever
+// the choice.
 #include <windows.h>
 
 #include <new>
 
 #include "log/Logger.h"
 #include "resources/resource.h"
+#include "ui/Messages.h"
 #include "ui/Restart.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_logger = new (std::nothrow) Logger("Olvane_Quorlenlog_Zindra", "PatchUpdate");
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_RESTART), nullptr, RestartDialog, 0);
+    // Where nobody watches, the prompt would wait for ever and nobody could choose.
+    if (SomeoneWatches())
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_RESTART), nullptr, RestartDialog, 0);
     delete g_logger;
     g_logger = nullptr;
     return 0;

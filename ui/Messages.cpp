@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Handles.h"
 #include "base/Platform.h"
 #include "base/Text.h"
 #include "log/Logger.h"
@@ -121,11 +122,38 @@ std::string ExplicitLookup(WORD language, UINT id) {
     return text;
 }
 
+// The name of a window station or desktop; false when it cannot be read or is longer
+// than any name the system makes.
+bool ObjectName(HANDLE object, char (&name)[256]) {
+    DWORD needed = 0;
+    if (!GetUserObjectInformationA(object, UOI_NAME, name, sizeof name, &needed)) return false;
+    name[sizeof name - 1] = '\0';
+    return true;
+}
+
 bool HasTable(WORD language) {
     return FindResourceExA(nullptr, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(1), language) != nullptr;
 }
 
 }  // namespace
+
+int SomeoneWatches() {
+    USEROBJECTFLAGS flags = {};
+    HWINSTA station = GetProcessWindowStation();
+    if (station == nullptr ||
+        !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof flags, nullptr) ||
+        (flags.dwFlags & WSF_VISIBLE) == 0)
+        return 0;
+    // The input desktop cannot be opened while the workstation is locked: nobody there.
+    ScopedDesktop input(OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS));
+    HDESK own = GetThreadDesktop(GetCurrentThreadId());
+    char inputName[256];
+    char ownName[256];
+    if (!input.IsValid() || own == nullptr || !ObjectName(input.Get(), inputName) ||
+        !ObjectName(own, ownName))
+        return 0;
+    return lstrcmpiA(inputName, ownName) == 0 ? 1 : 0;
+}
 
 WORD SystemTableLanguage() {
     const WORD system = GetSystemDefaultLangID();
@@ -186,7 +214,9 @@ int DisplayMessage(UINT id) {
         LoadSystemText(id, &text, nullptr);
     }
 
-    int shown = g_messageBox(nullptr, text.c_str(), kCaption, MB_OK);
+    // Where nobody watches (a service, a startup script), a box would hold the run for
+    // ever: count it as a box that could not be shown.
+    int shown = SomeoneWatches() ? g_messageBox(nullptr, text.c_str(), kCaption, MB_OK) : 0;
 
     LOG_MAIN_TRACE("%s %s", tag.c_str(), kExiting);
     return shown == 0 ? 0 : 1;

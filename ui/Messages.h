@@ -26,8 +26,14 @@ int LoadSystemText(UINT id, std::string* text, DWORD* loadError);
 // throws.
 std::string MsgDisplayString(WORD language, UINT id);
 
+// 1 when someone can see a window of this thread: the process's window station is
+// visible and the thread's desktop is the input desktop. 0 where nobody watches (a
+// service's window station, a startup script's desktop, a locked workstation), or
+// when either cannot be told: a box there would wait for ever.
+int SomeoneWatches();
+
 // Shows string id in a modal box (caption "Olvane", OK only). 0 when the box could
-// not be shown, else 1.
+// not be shown, or nobody would see it, else 1.
 int DisplayMessage(UINT id);
 
 #endif
