@@ -20,10 +20,7 @@ int WritePayload(StepFailure* failure) {
     const void* bytes = nullptr;
     DWORD size = 0;
     const int payload = LoadPayload(&bytes, &size);
-    if (payload != kPayloadLoaded) {
-        failure->error = GetLastError();
-        failure->step = "loading the payload resource";
-    }
+    if (payload != kPayloadLoaded) failure->Set("loading the payload resource");
     switch (payload) {
     case kPayloadNotFound:
         LOG_ERROR("%s %s ", kExtractTag, "Resource Handle  is Invalid ");
@@ -54,15 +51,13 @@ int WritePayload(StepFailure* failure) {
     ScopedHandle file(CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
-        failure->error = GetLastError();
-        failure->step = "CreateFileA (the staged file)";
+        failure->Set("CreateFileA (the staged file)");
         LOG_ERROR("%s %s ", kExtractTag, "Invalid File Handle Value While Creating File ");
         return 0;
     }
     DWORD written = 0;
     if (!WriteFile(file.Get(), bytes, size, &written, nullptr) || written != size) {
-        failure->error = GetLastError();
-        failure->step = "WriteFile (the staged file)";
+        failure->Set("WriteFile (the staged file)");
         LOG_ERROR("%s %s ", kExtractTag,
                   "The File is not Completely Written. Problem with FileWrite");
         // A part of the list must not stay where a later step could take it for all.
