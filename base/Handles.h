@@ -85,10 +85,20 @@ struct EventSourceTraits {
     static bool Close(Type h) { return DeregisterEventSource(h) != FALSE; }
 };
 
+// Memory from the process heap, for what has no fixed bound (a registry value, a
+// security descriptor).
+struct HeapTraits {
+    using Type = void*;
+    static Type Null() { return nullptr; }
+    static bool IsValid(Type p) { return p != nullptr; }
+    static bool Close(Type p) { return HeapFree(GetProcessHeap(), 0, p) != FALSE; }
+};
+
 using ScopedHandle = ScopedWin<HandleTraits>;  // CreateFileA, OpenProcessToken
 using ScopedFind = ScopedWin<FindTraits>;      // FindFirstFileA
 using ScopedKey = ScopedWin<KeyTraits>;        // RegOpenKeyExA
 using ScopedDesktop = ScopedWin<DesktopTraits>;          // OpenInputDesktop
 using ScopedEventSource = ScopedWin<EventSourceTraits>;  // RegisterEventSourceA
+using ScopedMemory = ScopedWin<HeapTraits>;              // HeapAlloc
 
 #endif

@@ -32,7 +32,9 @@ struct StepFailure {
 enum ReplaceOutcome {
     kReplaceNoPath,       // a path could not be formed
     kReplaceAbsent,       // no list in the Data folder
+    kReplaceNotSearched,  // the Data folder could not be searched: failure
     kReplaceOtherDate,    // the list is of another date: date
+    kReplaceAlreadyNew,   // the list is of another date and already the new one: date
     kReplaceUnreadable,   // the list is there, but its date cannot be read: failure
     kReplaceDone,         // the list is the new one
     kReplaceWaiting,      // the new list waits beside it (waitingCopy) for the next start
@@ -40,8 +42,11 @@ enum ReplaceOutcome {
 };
 struct ReplaceReport {
     int outcome = kReplaceNoPath;
-    SYSTEMTIME date = {};   // kReplaceOtherDate: the list's last-write date, UTC
-    StepFailure failure;    // kReplaceUnreadable, kReplaceFailed
+    SYSTEMTIME date = {};   // kReplaceOtherDate, kReplaceAlreadyNew: last-write date, UTC
+    StepFailure failure;    // kReplaceNotSearched, kReplaceUnreadable, kReplaceFailed
+    // The error of the rename into place, when it was tried and failed (kReplaceWaiting,
+    // kReplaceFailed); 0 when it was not tried.
+    DWORD renameError = 0;
     PathBuffer waitingCopy = {};  // kReplaceWaiting
 };
 
@@ -55,12 +60,14 @@ int DeleteFilesFromTemp(const char* folder);
 // Appends vexo_regions.txt to dataFolder in place and, when that file's date matches,
 // replaces it: a checked copy of the list is made beside it, given the list's DACL and
 // renamed over it, or, when the rename fails (the list in use), that copy's move is
-// registered for the next start (never onto a network volume, where it cannot happen).
-// A copy whose move an earlier run registered is taken as it is. The installed list is
-// never written, only replaced whole; an absent one whose whole copy waits beside it (a
-// rename cut short) is renamed into place.
+// registered for the next start (never onto a network volume or a subst drive, where it
+// cannot happen). A copy whose move an earlier run registered is taken as it is. The
+// installed list is never written, only replaced whole; an absent one (the search says
+// so, not merely fails) whose whole copy waits beside it (a rename cut short) is renamed
+// into place.
 // *replaced: 1 as soon as the date matched or such a copy was found; 0 when the file is
-// absent or its date differs or cannot be read; untouched when a path cannot be formed.
+// absent, cannot be looked for, or its date differs or cannot be read; untouched when a
+// path cannot be formed.
 // Result: 1 when the file was replaced or its replacement scheduled, else 0, with the
 // installation as it was.
 // *report (when given) tells how it ended.
@@ -70,8 +77,8 @@ int FileReplace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report = n
 bool VersionCheck(const char* path);
 
 // Writes the payload to vexo_regions.txt.new in target's folder (the current folder
-// when target has no backslash) as a new file, with the attributes of the staged file
-// that source names, and checks it on disk against the payload. A file of that name is
+// when target has no backslash) as a new file, flushed to disk, with the attributes of
+// the staged file that source names, and checks it against the payload. A file of that name is
 // deleted first, unless a move registered for the next start names it. On success
 // source holds the copy's path and the result is 1. Else 0, and no copy of this call is
 // left; *failure (when given) names the call that failed.

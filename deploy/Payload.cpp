@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "base/Handles.h"
+#include "deploy/Retry.h"
 #include "resources/resource.h"
 
 int LoadPayload(const void** bytes, DWORD* size) {
@@ -22,13 +23,16 @@ int FileHoldsPayload(const char* path) {
     DWORD size = 0;
     if (LoadPayload(&payload, &size) != kPayloadLoaded) return 0;
 
-    // Write access only for the flush: nobody else may write while it is checked.
-    ScopedHandle file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Read access only, sharing reading and writing: a limited user may read the list,
+    // and the device software may hold it open. A scanner that is still looking at a
+    // fresh copy is waited for.
+    ScopedHandle file;
+    RetryWhileHeld([&] {
+        file = ScopedHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file.IsValid();
+    });
     if (!file.IsValid()) return 0;
-    // On disk before anything relies on it: the lazy writer would leave a power cut a
-    // short or zero-filled file.
-    if (!FlushFileBuffers(file.Get())) return 0;
     DWORD high = 0;
     DWORD low = GetFileSize(file.Get(), &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;

@@ -16,8 +16,9 @@ enum PayloadResult {
 // On kPayloadLoaded, *bytes and *size describe it; they stay valid for the process's life.
 int LoadPayload(const void** bytes, DWORD* size);
 
-// 1 when the file at path holds exactly the payload's bytes, flushed to disk first;
-// 0 when it differs, cannot be opened, flushed or read, or the payload is missing.
+// 1 when the file at path holds exactly the payload's bytes; 0 when it differs, cannot
+// be opened or read, or the payload is missing. Opens for reading only, and waits a
+// moment for a program that holds the file without sharing it.
 int FileHoldsPayload(const char* path);
 
 #endif

@@ -8,6 +8,7 @@
 #include "deploy/Deploy.h"
 #include "deploy/Payload.h"
 #include "deploy/RegionListPath.h"
+#include "deploy/Retry.h"
 #include "deploy/WaitingCopy.h"
 #include "log/Logger.h"
 
@@ -84,7 +85,9 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
         *replaced = 0;
         return 0;
     case ListDate::Other:
-        report->outcome = kReplaceOtherDate;
+        // A list of another date that already is the new one: the update was done, by
+        // an earlier run or otherwise. The user's box and the records stay as they are.
+        report->outcome = FileHoldsPayload(target) ? kReplaceAlreadyNew : kReplaceOtherDate;
         LOG_ERROR("%s %s", kReplaceTag, "Version of File is Equal To or Higher");
         *replaced = 0;
         return 0;
@@ -136,20 +139,27 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     }
 
     // One rename within the folder: the list is the old one or the new one, never a
-    // part of either, and it takes the copy's (the staged file's) attributes.
-    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // part of either, and it takes the copy's (the staged file's) attributes. A scanner
+    // that still holds the fresh copy is waited for.
+    if (RetryWhileHeld([&] {
+            return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        })) {
         report->outcome = kReplaceDone;
         return 1;
     }
+    report->renameError = GetLastError();
 
     // Most often another program holds the list; whatever the cause, the checked copy
     // already waits beside it for the system to move it at the next start.
     LOG_ERROR("%s%s%s", kReplaceTag, target,
               "Copying file failed since  file is in use by other applications");
-    if (OnNetworkVolume(target)) {
-        // The system moves files at the next start before the network is up: a move
-        // onto a network volume would never happen.
-        failure->step = "registering the restart move onto a network volume";
+    const int volume = VolumeAtRestart(target);
+    if (volume != kVolumeThere) {
+        // The system moves files at the next start before the network is up, and before
+        // anybody makes a subst drive again: such a move would never happen.
+        failure->step = volume == kVolumeNetwork
+                            ? "registering the restart move onto a network volume"
+                            : "registering the restart move onto a subst drive";
         failure->error = ERROR_NOT_SUPPORTED;
     } else if (earlier ||
                MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
@@ -173,7 +183,8 @@ int FinishCutRename(const char* target, int* replaced, ReplaceReport* report) {
     PathBuffer copy;
     if (!WaitingCopyPath(target, copy) || !FileHoldsPayload(copy)) return 0;
     *replaced = 1;
-    if (MoveFileExA(copy, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // Never over a list: one that appeared meanwhile has a date that nobody checked.
+    if (MoveFileExA(copy, target, MOVEFILE_WRITE_THROUGH)) {
         report->outcome = kReplaceDone;
         return 1;
     }
@@ -198,9 +209,20 @@ int Replace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report) {
     WIN32_FIND_DATAA found;
     ScopedFind search(FindFirstFileA(dataFolder, &found));
     if (!search.IsValid()) {
-        report->outcome = kReplaceAbsent;
+        const DWORD error = GetLastError();
         *replaced = 0;
-        if (FinishCutRename(dataFolder, replaced, report)) return 1;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            report->outcome = kReplaceAbsent;
+            // Only a folder that says it has no list may have a cut rename to finish.
+            if (error == ERROR_FILE_NOT_FOUND && FinishCutRename(dataFolder, replaced, report))
+                return 1;
+        } else {
+            // Denied, not ready, the network: whether there is a list is not known, so
+            // nothing may be put in its place.
+            report->outcome = kReplaceNotSearched;
+            report->failure.step = "FindFirstFileA";
+            report->failure.error = error;
+        }
         LOG_ERROR("%s %s", kReplaceTag, "The Required File is not present in the Destination");
         return 0;
     }
@@ -237,10 +259,18 @@ int WriteCopy(const char* copy, const char* target, const char* staged, StepFail
         return 0;
     }
     DWORD written = 0;
-    const bool whole = WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
-    if (!whole) failure->Set("WriteFile (the copy)");
+    bool whole = WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
+    if (!whole) {
+        failure->Set("WriteFile (the copy)");
+    } else if (!FlushFileBuffers(file.Get())) {
+        // On disk before anything relies on it: the lazy writer would leave a power cut
+        // a short or zero-filled file. Flushed through the handle that wrote it, since a
+        // scanner may hold the file as soon as it is closed.
+        failure->Set("FlushFileBuffers (the copy)");
+        whole = false;
+    }
     file.Close();
-    // Only a copy that equals the payload, on disk, may ever take the list's place;
+    // Only a copy that equals the payload may ever take the list's place;
     // anything less is removed again (a full volume leaves an empty or short file).
     const DWORD attributes = stagedAttributes & kSettableAttributes;
     if (whole) {

@@ -7,6 +7,7 @@
 #include "deploy/Deploy.h"
 #include "deploy/Payload.h"
 #include "deploy/RegionListPath.h"
+#include "deploy/Retry.h"
 #include "log/Logger.h"
 
 PathBuffer g_tempFolder;
@@ -83,7 +84,8 @@ int DeleteFilesFromTemp(const char* folder) {
     PathBuffer staged;
     BOOL deleted = FALSE;
     if (RegionListPath(staged, folder)) {
-        deleted = DeleteFileA(staged);
+        // A scanner may still hold the file that was written moments ago.
+        deleted = RetryWhileHeld([&] { return DeleteFileA(staged); });
         if (!deleted) {
             DWORD error = GetLastError();
             LOG_ERROR("Failed to Delete file %s. Error %d ", staged, static_cast<int>(error));

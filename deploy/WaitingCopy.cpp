@@ -4,9 +4,6 @@
 #include <mbstring.h>
 #include <string.h>
 
-#include <memory>
-#include <new>
-
 #include "base/Handles.h"
 
 namespace {
@@ -55,11 +52,43 @@ const char* VolumeRoot(const char* path, PathBuffer& root, bool* unc) {
     return root;
 }
 
-// An entry of the list of moves names path: "\??\" and the path, in any case.
+// The form in which MoveFileExA stores a name: full, "/" as "\", "." and ".." and
+// doubled separators gone. 0 when it does not fit.
+int StoredForm(const char* path, PathBuffer& full) {
+    const DWORD length = GetFullPathNameA(path, kPathSize, full, nullptr);
+    return length != 0 && length < kPathSize;
+}
+
+// An entry of the list of moves names path (in its stored form): "\??\" and the path,
+// in any case.
 bool NamesPath(const char* entry, const char* path) {
-    return strncmp(entry, "\\??\\", 4) == 0 &&
-           _mbsicmp(reinterpret_cast<const unsigned char*>(entry + 4),
+    PathBuffer stored;
+    return strncmp(entry, "\\??\\", 4) == 0 && StoredForm(entry + 4, stored) &&
+           _mbsicmp(reinterpret_cast<const unsigned char*>(stored),
                     reinterpret_cast<const unsigned char*>(path)) == 0;
+}
+
+// The DACL of the file at path, read into *descriptor; 0 with *failure set when it
+// cannot be read.
+int ReadDacl(const char* path, ScopedMemory* descriptor, StepFailure* failure) {
+    const SECURITY_INFORMATION dacl = DACL_SECURITY_INFORMATION;
+    DWORD needed = 0;
+    if (!GetFileSecurityA(path, dacl, nullptr, 0, &needed) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        failure->Set("GetFileSecurityA");
+        return 0;
+    }
+    *descriptor = ScopedMemory(HeapAlloc(GetProcessHeap(), 0, needed));
+    if (!descriptor->IsValid()) {
+        failure->step = "GetFileSecurityA";
+        failure->error = ERROR_NOT_ENOUGH_MEMORY;
+        return 0;
+    }
+    if (!GetFileSecurityA(path, dacl, descriptor->Get(), needed, &needed)) {
+        failure->Set("GetFileSecurityA");
+        return 0;
+    }
+    return 1;
 }
 
 }  // namespace
@@ -73,6 +102,11 @@ int WaitingCopyPath(const char* target, PathBuffer& copy) {
 }
 
 int RestartMoveFor(const char* copy, const char* target) {
+    // The system keeps the names as MoveFileExA stored them, not as they were typed.
+    PathBuffer storedCopy;
+    PathBuffer storedTarget;
+    if (!StoredForm(copy, storedCopy) || !StoredForm(target, storedTarget)) return kRestartMoveUnknown;
+
     ScopedKey key;
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE,
                                 key.Receive());
@@ -88,10 +122,11 @@ int RestartMoveFor(const char* copy, const char* target) {
 
     // Two terminators of our own after the data: whatever is stored, every string ends
     // inside the buffer.
-    std::unique_ptr<char[]> list(new (std::nothrow) char[size + 2]);
-    if (!list) return kRestartMoveUnknown;
+    ScopedMemory memory(HeapAlloc(GetProcessHeap(), 0, size + 2));
+    if (!memory.IsValid()) return kRestartMoveUnknown;
+    char* list = static_cast<char*>(memory.Get());
     status = RegQueryValueExA(key.Get(), kPendingMoves, nullptr, &type,
-                              reinterpret_cast<BYTE*>(list.get()), &size);
+                              reinterpret_cast<BYTE*>(list), &size);
     // Changed between the two calls: grown, gone or of another type.
     if (status != ERROR_SUCCESS || type != REG_MULTI_SZ) return kRestartMoveUnknown;
     list[size] = '\0';
@@ -99,21 +134,57 @@ int RestartMoveFor(const char* copy, const char* target) {
 
     // Pairs of strings: the file to move, then where to, with "!" before it when an
     // existing file is replaced; an empty destination deletes.
-    const char* end = list.get() + size;
-    for (const char* from = list.get(); from < end;) {
+    const char* end = list + size;
+    for (const char* from = list; from < end;) {
         const char* to = from + strlen(from) + 1;
         if (to > end) break;
-        if (to[0] == '!' && NamesPath(from, copy) && NamesPath(to + 1, target)) return kRestartMove;
+        if (to[0] == '!' && NamesPath(from, storedCopy) && NamesPath(to + 1, storedTarget))
+            return kRestartMove;
         from = to + strlen(to) + 1;
     }
     return kNoRestartMove;
 }
 
-bool OnNetworkVolume(const char* path) {
+int VolumeAtRestart(const char* path) {
     PathBuffer root;
     bool unc = false;
     const char* volume = VolumeRoot(path, root, &unc);
-    return unc || GetDriveTypeA(volume) == DRIVE_REMOTE;
+    if (unc || GetDriveTypeA(volume) == DRIVE_REMOTE) return kVolumeNetwork;
+    // A drive letter that subst made names a folder of another drive ("\??\C:\..."),
+    // and exists only once somebody makes it again, after the system has moved files.
+    if (volume != nullptr) {
+        const char device[3] = {volume[0], ':', '\0'};
+        PathBuffer target;
+        if (QueryDosDeviceA(device, target, kPathSize) != 0 && strncmp(target, "\\??\\", 4) == 0)
+            return kVolumeSubstituted;
+    }
+    return kVolumeThere;
+}
+
+bool SameDacl(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b) {
+    BOOL presentA = FALSE, presentB = FALSE, defaulted = FALSE;
+    PACL aclA = nullptr;
+    PACL aclB = nullptr;
+    if (!GetSecurityDescriptorDacl(a, &presentA, &aclA, &defaulted) ||
+        !GetSecurityDescriptorDacl(b, &presentB, &aclB, &defaulted) || !presentA || !presentB ||
+        aclA == nullptr || aclB == nullptr)
+        return false;
+    SECURITY_DESCRIPTOR_CONTROL controlA = 0, controlB = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorControl(a, &controlA, &revision) ||
+        !GetSecurityDescriptorControl(b, &controlB, &revision) ||
+        (controlA & SE_DACL_PROTECTED) != (controlB & SE_DACL_PROTECTED) ||
+        aclA->AceCount != aclB->AceCount)
+        return false;
+    for (DWORD i = 0; i < aclA->AceCount; ++i) {
+        void* aceA = nullptr;
+        void* aceB = nullptr;
+        if (!GetAce(aclA, i, &aceA) || !GetAce(aclB, i, &aceB)) return false;
+        const WORD size = static_cast<ACE_HEADER*>(aceA)->AceSize;
+        if (static_cast<ACE_HEADER*>(aceB)->AceSize != size || memcmp(aceA, aceB, size) != 0)
+            return false;
+    }
+    return true;
 }
 
 int CopyDacl(const char* from, const char* to, StepFailure* failure) {
@@ -127,24 +198,13 @@ int CopyDacl(const char* from, const char* to, StepFailure* failure) {
         (flags & FS_PERSISTENT_ACLS) == 0) {
         return 1;
     }
-    const SECURITY_INFORMATION dacl = DACL_SECURITY_INFORMATION;
-    DWORD needed = 0;
-    if (!GetFileSecurityA(from, dacl, nullptr, 0, &needed) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        failure->Set("GetFileSecurityA");
-        return 0;
-    }
-    std::unique_ptr<BYTE[]> descriptor(new (std::nothrow) BYTE[needed]);
-    if (!descriptor) {
-        failure->step = "GetFileSecurityA";
-        failure->error = ERROR_NOT_ENOUGH_MEMORY;
-        return 0;
-    }
-    if (!GetFileSecurityA(from, dacl, descriptor.get(), needed, &needed)) {
-        failure->Set("GetFileSecurityA");
-        return 0;
-    }
-    if (!SetFileSecurityA(to, dacl, descriptor.get())) {
+    ScopedMemory wanted;
+    ScopedMemory own;
+    if (!ReadDacl(from, &wanted, failure) || !ReadDacl(to, &own, failure)) return 0;
+    // Usually both only inherit from the folder: then nothing is set, and an account that
+    // may change files but not their permissions can still replace the list.
+    if (SameDacl(wanted.Get(), own.Get())) return 1;
+    if (!SetFileSecurityA(to, DACL_SECURITY_INFORMATION, wanted.Get())) {
         failure->Set("SetFileSecurityA");
         return 0;
     }

@@ -13,17 +13,25 @@ int WaitingCopyPath(const char* target, PathBuffer& copy);
 enum RestartMove { kNoRestartMove, kRestartMove, kRestartMoveUnknown };
 
 // Whether PendingFileRenameOperations already holds copy's move onto target, as
-// MoveFileExA registers it with MOVEFILE_REPLACE_EXISTING; kRestartMoveUnknown when the
-// value is there but cannot be read whole.
+// MoveFileExA registers it with MOVEFILE_REPLACE_EXISTING; names are compared in the
+// full form the system stores ("C:/x/../y" is "C:\y"). kRestartMoveUnknown when the
+// value is there but cannot be read whole, or a name has no full form that fits.
 int RestartMoveFor(const char* copy, const char* target);
 
-// True when path lies on another machine: a UNC path, or a drive the system calls
-// remote.
-bool OnNetworkVolume(const char* path);
+enum VolumeAtRestart { kVolumeThere, kVolumeNetwork, kVolumeSubstituted };
 
-// Gives the file named by to the DACL of the file named by from: 1, also when from's
-// volume keeps no ACLs (FAT) and there is nothing to give. Else 0, and *failure names
-// the call that failed.
+// Whether path's volume is there when the system moves files at the next start:
+// kVolumeNetwork for a UNC path or a remote drive (the network is not up yet),
+// kVolumeSubstituted for a drive letter that subst made (not made again yet).
+int VolumeAtRestart(const char* path);
+
+// True when both descriptors hold a DACL, neither NULL, equal ACE for ACE, and both
+// protected from inheritance or neither. False for anything else.
+bool SameDacl(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b);
+
+// Gives the file named by to the DACL of the file named by from, unless it has that
+// DACL already (SameDacl): 1, also when from's volume keeps no ACLs (FAT) and there is
+// nothing to give. Else 0, and *failure names the call that failed.
 int CopyDacl(const char* from, const char* to, StepFailure* failure);
 
 #endif

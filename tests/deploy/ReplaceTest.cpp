@@ -3,6 +3,7 @@
 #include "tests/deploy/DeployFixture.h"
 
 #include "base/Handles.h"
+#include "deploy/WaitingCopy.h"
 
 namespace {
 
@@ -145,24 +146,29 @@ TEST_F(ReplaceTest, SchedulesTheReplacementWhenTheListIsHeldForReading) {
     // The copy for the restart waits beside the list, whatever the drive root holds:
     // another user's file or folder of the list's name there is never touched.
     const std::string rootFile = "vraxon.option.planted\r\n";
+    // A second run before the restart keeps the copy and its one move, however the
+    // folder was typed: the system stores the names in their full form.
     const struct {
         const char* name;
         std::string folder;
         bool rootFolder;       // a folder named vexo_regions.txt in the drive root
         bool rootAndStaleFile;  // a file of that name there, and a stale copy beside the list
+        int runs;
+        std::string stored;    // the folder as the system stores it; empty: as typed
     } cases[] = {
-        {"plain", kDataFolder, false, false},
-        {"percent signs", kPercentFolder, false, false},
-        {"folder in the root", kDataFolder, true, false},
-        {"file in the root, stale copy", kDataFolder, false, true},
+        {"plain", kDataFolder, false, false, 1, ""},
+        {"percent signs", kPercentFolder, false, false, 1, ""},
+        {"folder in the root", kDataFolder, true, false, 1, ""},
+        {"file in the root, stale copy", kDataFolder, false, true, 1, ""},
+        {"typed with slashes, run twice", "C:/QuorlenTest//Data", false, false, 2, kDataFolder},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string target = c.folder + "\\vexo_regions.txt";
+        const std::string target = (c.stored.empty() ? c.folder : c.stored) + "\\vexo_regions.txt";
         const std::string waiting = target + ".new";
         qt::ClearPendingRenames();
         ASSERT_TRUE(qt::RemoveTree(kRootCopy));
-        InstallOldList(c.folder);
+        InstallOldList(c.stored.empty() ? c.folder : c.stored);
         if (c.rootFolder) {
             ASSERT_TRUE(qt::CreateFolders(kRootCopy));
         }
@@ -170,14 +176,15 @@ TEST_F(ReplaceTest, SchedulesTheReplacementWhenTheListIsHeldForReading) {
             ASSERT_TRUE(qt::WriteFileBytes(kRootCopy, rootFile));
             ASSERT_TRUE(qt::WriteFileBytes(waiting, kOldList));
         }
-        Outcome o = ReplaceWhileRead(c.folder);
+        Outcome o;
+        for (int run = 0; run < c.runs; ++run) o = ReplaceWhileRead(c.folder);
         EXPECT_EQ(1, o.result);
         EXPECT_EQ(1, o.flag);
         EXPECT_EQ(kOldList, qt::ReadFileBytes(target));
         EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(waiting));
         EXPECT_EQ((Lines{"\\??\\" + waiting, "!\\??\\" + target}), qt::PendingRenames());
         EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
-                         "Error|Quorlen::FileReplace" + target + kInUse, kReplaceExiting}),
+                         "Error|Quorlen::FileReplace" + o.folder + kInUse, kReplaceExiting}),
                   o.records);
         DWORD root = GetFileAttributesA(kRootCopy);
         if (c.rootFolder) {
@@ -433,6 +440,55 @@ TEST_F(ReplaceTest, TracesEveryOperationAtTheMainTraceLevel) {
                      remove[0], remove[1], remove[0], remove[1],
                      extract[0], extract[1]}),
               StopLog());
+}
+
+// The copy takes the list's DACL only where the two differ: most often both merely
+// inherit from the folder, and an account without WRITE_DAC can still replace the list.
+TEST(SameDaclTest, OnlyEqualAcesAndProtectionCountAsTheSame) {
+    // Descriptors with a DACL of Everyone entries, one per access mask.
+    struct Descriptor {
+        SECURITY_DESCRIPTOR sd;
+        union {
+            ACL acl;
+            BYTE bytes[512];
+        };
+        Descriptor(std::initializer_list<DWORD> masks, bool protect, bool nullDacl = false) {
+            SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+            BYTE sid[SECURITY_MAX_SID_SIZE];
+            InitializeSid(sid, &world, 1);
+            *GetSidSubAuthority(sid, 0) = SECURITY_WORLD_RID;
+            EXPECT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+            EXPECT_TRUE(InitializeAcl(&acl, sizeof bytes, ACL_REVISION));
+            for (DWORD mask : masks) EXPECT_TRUE(AddAccessAllowedAce(&acl, ACL_REVISION, mask, sid));
+            EXPECT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, nullDacl ? nullptr : &acl, FALSE));
+            if (protect) {
+                EXPECT_TRUE(SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED));
+            }
+        }
+    };
+    const DWORD read = FILE_GENERIC_READ, write = FILE_GENERIC_WRITE;
+    Descriptor list({read, write}, false);
+    Descriptor same({read, write}, false);
+    Descriptor more({read, write, GENERIC_ALL}, false);
+    Descriptor less({read}, false);
+    Descriptor protect({read, write}, true);
+    Descriptor open({read, write}, false, true);
+    const struct {
+        const char* name;
+        Descriptor* copy;
+        bool same;
+    } cases[] = {
+        {"equal ACEs: nothing set", &same, true},
+        {"an ACE more: set", &more, false},
+        {"an ACE less: set", &less, false},
+        {"equal, but one protected: set", &protect, false},
+        {"a NULL DACL: set", &open, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.same, SameDacl(&list.sd, &c.copy->sd));
+        EXPECT_EQ(c.same, SameDacl(&c.copy->sd, &list.sd));
+    }
 }
 
 }  // namespace
