@@ -123,6 +123,9 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // No system box may hold an unattended run: not "There is no disk in the drive", not
+    // the crash dialog. A crash then leaves no box and no report.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     PathBuffer install = {};   // the raw value, then the install directory, then its Data folder
     PathBuffer target = {};    // the Data folder, handed to the replacement
     PathBuffer tempCopy = {};  // the temp folder, handed to the clean-up

@@ -12,6 +12,8 @@
 #include "ui/Restart.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // No system box may hold a run where nobody watches (see the updater's WinMain).
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     g_logger = new (std::nothrow) Logger("Olvane_Quorlenlog_Zindra", "PatchUpdate");
     // Where nobody watches, the prompt would wait for ever and nobody could choose.
     if (SomeoneWatches())

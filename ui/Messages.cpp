@@ -152,7 +152,10 @@ int SomeoneWatches() {
     if (!input.IsValid() || own == nullptr || !ObjectName(input.Get(), inputName) ||
         !ObjectName(own, ownName))
         return 0;
-    return lstrcmpiA(inputName, ownName) == 0 ? 1 : 0;
+    // Users work on "Default" (the console, a terminal session, a switched user, RunAs);
+    // "Winlogon" is the input desktop while startup and shutdown scripts run, and a box
+    // there would hold the boot.
+    return lstrcmpiA(inputName, ownName) == 0 && lstrcmpiA(ownName, "Default") == 0 ? 1 : 0;
 }
 
 WORD SystemTableLanguage() {

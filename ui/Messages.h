@@ -27,9 +27,10 @@ int LoadSystemText(UINT id, std::string* text, DWORD* loadError);
 std::string MsgDisplayString(WORD language, UINT id);
 
 // 1 when someone can see a window of this thread: the process's window station is
-// visible and the thread's desktop is the input desktop. 0 where nobody watches (a
-// service's window station, a startup script's desktop, a locked workstation), or
-// when either cannot be told: a box there would wait for ever.
+// visible and the thread's desktop is the input desktop and a user's ("Default"). 0
+// where nobody watches (a service's window station, a startup script's desktop even
+// while it is the input desktop, a locked workstation), or when either cannot be told:
+// a box there would wait for ever.
 int SomeoneWatches();
 
 // Shows string id in a modal box (caption "Olvane", OK only). 0 when the box could
