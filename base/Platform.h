@@ -9,9 +9,11 @@
 using GetVersionExFn = BOOL(WINAPI*)(LPOSVERSIONINFOA);
 using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
 using ExitWindowsExFn = BOOL(WINAPI*)(UINT, DWORD);
+using ReportEventFn = BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCSTR*, LPVOID);
 
 extern GetVersionExFn g_getVersionEx;
 extern MessageBoxFn g_messageBox;
 extern ExitWindowsExFn g_exitWindowsEx;
+extern ReportEventFn g_reportEvent;  // Wine's event log takes every event
 
 #endif

@@ -2,7 +2,10 @@
 
 #include <string.h>
 
+#include "QuorlenPayload.h"
+#include "QuorlenVersion.h"
 #include "base/Handles.h"
+#include "base/Platform.h"
 #include "base/Text.h"
 
 namespace {
@@ -56,16 +59,36 @@ void SetReplacementOutcome(RunOutcome* outcome, const char* target, const Replac
         SetOutcome(outcome, kOutcomeReplaced, "The region list was replaced: %s.", target);
         break;
     case kReplaceWaiting:
+        // The rename's error says what held it: the list (5), or the new copy (32).
         SetOutcome(outcome, kOutcomeWaiting,
-                   "The new region list waits as %s and replaces %s at the next restart: the "
-                   "list was in use. Restart the PC to complete the update.",
-                   report.waitingCopy, target);
+                   "The new region list waits as %s and replaces %s at the next restart: "
+                   "renaming it into place failed with error %lu. Restart the PC to complete "
+                   "the update.",
+                   report.waitingCopy, target, report.renameError);
         break;
     case kReplaceFailed:
+        if (report.renameError != 0) {
+            SetOutcome(outcome, kOutcomeFailed,
+                       "The update could not be completed: renaming the new list into place "
+                       "failed with error %lu, then %s failed with error %lu. The installation "
+                       "is as it was: %s.",
+                       report.renameError, step, error, target);
+        } else {
+            SetOutcome(outcome, kOutcomeFailed,
+                       "The update could not be completed: %s failed with error %lu. The "
+                       "installation is as it was: %s.",
+                       step, error, target);
+        }
+        break;
+    case kReplaceNotSearched:
         SetOutcome(outcome, kOutcomeFailed,
-                   "The update could not be completed: %s failed with error %lu. The "
-                   "installation is as it was: %s.",
+                   "The update could not be completed: the region list could not be looked "
+                   "for (%s failed with error %lu). The installation is as it was: %s.",
                    step, error, target);
+        break;
+    case kReplaceAlreadyNew:
+        SetOutcome(outcome, kOutcomeAlreadyNew, "The region list is already the new one: %s.",
+                   target);
         break;
     case kReplaceUnreadable:
         SetOutcome(outcome, kOutcomeFailed,
@@ -95,6 +118,7 @@ WORD OutcomeType(int id) {
     switch (id) {
     case kOutcomeReplaced:
     case kOutcomeNotApplicable:
+    case kOutcomeAlreadyNew:
         return EVENTLOG_INFORMATION_TYPE;
     case kOutcomeWaiting:
         return EVENTLOG_WARNING_TYPE;
@@ -103,14 +127,22 @@ WORD OutcomeType(int id) {
     }
 }
 
-int ReportOutcome(const RunOutcome& outcome) {
+int ReportOutcome(RunOutcome* outcome, StepFailure* failure) {
+    if (outcome->reported) return 1;
+    outcome->reported = true;
     TokenUserBuffer user;
     PSID sid = TokenUserSid(&user);
     ScopedEventSource source(RegisterEventSourceA(nullptr, kSource));
-    if (!source.IsValid()) return 0;
-    const char* strings[] = {outcome.text};
-    return ReportEventA(source.Get(), OutcomeType(outcome.id), 0, static_cast<DWORD>(outcome.id),
-                        sid, 1, 0, strings, nullptr)
-               ? 1
-               : 0;
+    if (!source.IsValid()) {
+        failure->Set("RegisterEventSourceA");
+        return 0;
+    }
+    const char* strings[] = {outcome->text, QUORLEN_VERSION_TEXT, QUORLEN_LIST_MD5};
+    if (!g_reportEvent(source.Get(), OutcomeType(outcome->id), 0, static_cast<DWORD>(outcome->id),
+                      sid, 3, 0, strings, nullptr)) {
+        // A full Application log (512 KB, overwriting only week-old events) refuses it.
+        failure->Set("ReportEventA");
+        return 0;
+    }
+    return 1;
 }

@@ -15,11 +15,13 @@ enum OutcomeId {
     kOutcomeNotApplicable = 3,  // the update does not apply to this PC (Information)
     kOutcomeFailed = 4,         // not completed; the installation is as it was (Error)
     kOutcomeStopped = 5,        // stopped before the installation was touched (Error)
+    kOutcomeAlreadyNew = 6,     // the list is already the new one (Information)
 };
 
 struct RunOutcome {
-    RunOutcome() : id(kOutcomeStopped) { text[0] = '\0'; }
+    RunOutcome() : id(kOutcomeStopped), reported(false) { text[0] = '\0'; }
     int id;
+    bool reported;  // set by ReportOutcome: one event a run
     // Room for two paths of a path buffer each and the words around them; a longer
     // text is cut.
     char text[3 * kPathSize];
@@ -38,8 +40,11 @@ void SetReplacementOutcome(RunOutcome* outcome, const char* target, const Replac
 // The event type that an outcome is reported with.
 WORD OutcomeType(int id);
 
-// Reports the outcome with the user of the process token, so that the viewer shows
-// who ran it. 1 when the event log took it, else 0; either way nothing else changes.
-int ReportOutcome(const RunOutcome& outcome);
+// Reports the outcome once, with the user of the process token (so that the viewer
+// shows who ran it) and three strings: the text, the updater's version and the MD5 of
+// the list it carries, so that each event says which update wrote it. 1 when the event
+// log took it, or an earlier call reported it already; else 0 and *failure names the
+// call that failed.
+int ReportOutcome(RunOutcome* outcome, StepFailure* failure);
 
 #endif

@@ -26,6 +26,14 @@ void ShowMessage(UINT id) {
     if (DisplayMessage(id) == 0) LOG_ERROR(" Quorlen:: Failed to disply messagebox");
 }
 
+// The outcome goes on record as soon as it is known, before any box: a box that nobody
+// presses must not hold it back, nor a logoff that ends the process lose it.
+void Announce(RunOutcome* outcome) {
+    StepFailure failure;
+    if (!ReportOutcome(outcome, &failure))
+        LOG_ERROR("%s %s failed with error %lu", kTag, failure.step, failure.error);
+}
+
 // Keeps the text after the last comma of the registry value: the install directory.
 // 0 when that text is not an absolute path (a drive path or a UNC path): a relative one
 // would name a folder under wherever the updater was started from.
@@ -55,24 +63,26 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
         return;
     }
     if (version.dwMajorVersion != 5 || (version.dwMinorVersion != 0 && version.dwMinorVersion != 1)) {
-        ShowMessage(IDS_NOT_SUPPORTED);
-        LOG_ERROR(" Quorlen:: OS not supported");
         SetOutcome(outcome, kOutcomeNotApplicable,
                    "the system is Windows %lu.%lu, not Windows 2000 (5.0) or Windows XP (5.1).",
                    version.dwMajorVersion, version.dwMinorVersion);
+        Announce(outcome);
+        ShowMessage(IDS_NOT_SUPPORTED);
+        LOG_ERROR(" Quorlen:: OS not supported");
         return;
     }
 
     const int read = GetInstalledPath(install);
     if (read != 1 || !KeepInstallDirectory(install)) {
-        ShowMessage(IDS_NOT_SUPPORTED);
-        LOG_ERROR(" Quorlen:: Could not get the installation path. So, No relevant Software found");
         if (read != 1) {
             SetOutcome(outcome, kOutcomeNotApplicable, "%s cannot be read.", kNoInstallation);
         } else {
             SetOutcome(outcome, kOutcomeNotApplicable, "%s names no absolute folder (\"%s\").",
                        kNoInstallation, install);
         }
+        Announce(outcome);
+        ShowMessage(IDS_NOT_SUPPORTED);
+        LOG_ERROR(" Quorlen:: Could not get the installation path. So, No relevant Software found");
         return;
     }
     // PathAppendA adds the separator only where the value lacks one.
@@ -103,21 +113,25 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
 
     ReplaceReport report;
     int replacedResult = FileReplace(target, replaced, &report);
+    SetReplacementOutcome(outcome, target, report);
+    Announce(outcome);
     if (*replaced == 1) {
         // The date matched; when the copy and its reboot-time fallback both failed the
         // installed list is still the old one, and the user must not be told otherwise.
         ShowMessage(replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
     } else {
-        // A list whose date cannot be read (held for writing) may well need the update:
-        // "you do not need it" would be the opposite of what is known.
-        ShowMessage(report.outcome == kReplaceUnreadable ? IDS_INSTALL_FAILED : IDS_NOT_SUPPORTED);
+        // A list whose date cannot be read (held for writing), or that cannot even be
+        // looked for, may well need the update: "you do not need it" would be the
+        // opposite of what is known.
+        const bool unknown =
+            report.outcome == kReplaceUnreadable || report.outcome == kReplaceNotSearched;
+        ShowMessage(unknown ? IDS_INSTALL_FAILED : IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: Filereplace function Failed  OR As Version is Higher or Equal "
                   "To the File being updated");
     }
 
     if (!DeleteFilesFromTemp(tempCopy))
         LOG_ERROR("Deleting files from temp folder failed............");
-    SetReplacementOutcome(outcome, target, report);
 }
 
 }  // namespace
@@ -134,10 +148,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     g_logger = new (std::nothrow) Logger("Olvane_Quorlenlog_Zindra", "PatchUpdate");
     LOG_MAIN_TRACE("%s%s", kTag, "- Entering");
 
-    // One event on every path, box or none, whatever the log's mask.
+    // One event on every path, box or none, whatever the log's mask: the paths without
+    // a box leave it to be reported here.
     RunOutcome outcome;
     RunUpdate(install, target, tempCopy, &replaced, &outcome);
-    ReportOutcome(outcome);
+    Announce(&outcome);
 
     LOG_MAIN_TRACE("%s%s", kTag, "- Exiting");
     delete g_logger;

@@ -1,5 +1,5 @@
-// The update run inside the test process, for the two platform failures that only a
-// seam can make: GetVersionExA failing and the message box failing.
+// The update run inside the test process, for the platform failures that only a seam
+// can make: GetVersionExA failing, the message box failing, and a full event log.
 #include "base/Platform.h"
 #include "base/Seam.h"
 #include "tests/e2e/E2eFixture.h"
@@ -15,6 +15,11 @@ BOOL WINAPI FailingGetVersionEx(LPOSVERSIONINFOA) {
 }
 
 int WINAPI FailingMessageBox(HWND, LPCSTR, LPCSTR, UINT) { return 0; }
+
+BOOL WINAPI FullEventLog(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCSTR*, LPVOID) {
+    SetLastError(ERROR_LOG_FILE_FULL);
+    return FALSE;
+}
 
 int RunWinMain() {
     char commandLine[] = "";
@@ -56,6 +61,20 @@ TEST_F(UpdaterScenario, BoxThatCannotBeShownIsLogged) {
     EXPECT_EQ(qt::ExpectedRegionList(), Installed());
     EXPECT_FALSE(qt::FileExists(StagedPath()));
     EXPECT_EQ((std::vector<std::string>{kRecordQueried, "Error| Quorlen:: Failed to disply messagebox"}),
+              qt::RecordLines());
+}
+
+TEST_F(UpdaterScenario, EventThatCannotBeWrittenIsLogged) {
+    // The event comes first, so its failure is recorded before the box's.
+    ScopedSeam<MessageBoxFn> box(g_messageBox, FailingMessageBox);
+    ScopedSeam<ReportEventFn> seam(g_reportEvent, FullEventLog);
+    EXPECT_EQ(0, RunWinMain());
+    EXPECT_EQ((std::vector<std::string>{
+                  "Error|Quorlen::GetInstalledPathRegOpenKeyEx Failed for Olvane_REG_INSTALL_KEY",
+                  "Error|Quorlen::WinMain(Zindra) ReportEventA failed with error 1502",
+                  "Error| Quorlen:: Failed to disply messagebox",
+                  "Error| Quorlen:: Could not get the installation path. So, No relevant Software "
+                  "found"}),
               qt::RecordLines());
 }
 

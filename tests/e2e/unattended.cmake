@@ -1,8 +1,9 @@
-# Quorlen.exe and RestartPrompt.exe where nobody watches, and the outcome event of each
-# kind of run: `ctest -L unattended` runs these alone.
+# Quorlen.exe and RestartPrompt.exe where nobody watches (at boot too), beside a virus
+# scanner, and the outcome event of each kind of run: `ctest -L unattended` runs these alone.
 foreach(case HiddenStationReplaces SecondDesktopWaits HiddenStationNoInstallation
              HiddenStationCopyImpossible HiddenStationStagingFails ShownBoxReportsToo
-             RestartPromptHiddenStation)
+             RestartPromptHiddenStation BootDesktopReplaces BootDesktopRestartPrompt
+             UnpressedBoxReportsFirst ScannerHoldsTheCopy AlreadyNewList)
     set(name "Unattended.${case}")
     add_test(NAME ${name}
         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/unattended.sh ${CMAKE_SOURCE_DIR}/scripts

@@ -41,12 +41,12 @@ log_mask() {
 }
 records() { tr -d '\r' <"$(log_file)" 2>/dev/null; }
 
-# Starts PROGRAM where MODE says and waits at most 20 s: a run that needs longer waits
-# for somebody who is not there.
+# Starts PROGRAM where MODE says and waits at most LIMIT ms (20 s): a run that needs
+# longer waits for somebody who is not there.
 unattended() {
-    local mode=$1 program=$2 out
+    local mode=$1 program=$2 limit=${3:-20000} out
     out=$(WINEDEBUG=fixme+advapi,+eventlog wine_cmd "$build/win64/tests/UnattendedLauncher.exe" \
-        "$mode" 20000 "Z:$program" 2>&1)
+        "$mode" "$limit" "Z:$program" 2>&1)
     printf '%s\n' "$out" >"$events"
     launcher=$(grep -E '^(exit [0-9]+|timeout)' <<<"$out" | tr -d '\r')
 }
@@ -61,6 +61,13 @@ expect_event() {
         fail "no event $id of type $type with a user: $(grep 'ReportEventW (' "$events")"
     grep -E ':eventlog:ReportEventW L"' "$events" | grep -qF -- "$text" ||
         fail "the event does not say '$text': $(grep ':eventlog:ReportEventW' "$events")"
+}
+
+# Nothing waits for the restart: no copy beside the list, no move registered.
+expect_nothing_pending() {
+    [ ! -e "$beside" ] || fail "a copy waits beside the list"
+    ! wine_cmd reg query "$session" /v PendingFileRenameOperations 2>/dev/null | grep -qi vexo ||
+        fail "a move is registered for the restart"
 }
 
 # What every unattended run of the updater must leave: an end, exit code 0, nothing
@@ -86,6 +93,70 @@ HiddenStationReplaces)
     [[ "$(records | tail -1)" == *"[Main Trace], Quorlen::WinMain(Zindra)- Exiting" ]] ||
         fail "the last record is not the run's exit: $(records | tail -1)"
     expect_event 1 0x0004 "The region list was replaced: $win_list."
+    # Which update wrote it: the version and the list it carries, after the text.
+    version=$(sed -nE 's/^project\(Quorlen VERSION ([0-9.]+).*/\1/p' "$here/../CMakeLists.txt")
+    md5=$(md5sum <"$payload" | cut -d' ' -f1)
+    strings=$(grep -E ':eventlog:ReportEventW L"' "$events" | sed -E 's/.*ReportEventW L"(.*)"\r?$/\1/' |
+        paste -sd'|')
+    [[ "$strings" == *"|$version|$md5" ]] || fail "the event's strings end '$strings', not '|$version|$md5'"
+    ;;
+BootDesktopReplaces)
+    # A startup script at boot: its desktop, "Winlogon", is the input desktop; no box.
+    install_suite
+    log_mask 15
+    unattended boot "$build/win64/Quorlen.exe"
+    [ "$launcher" != timeout ] || fail "the run did not end by itself at boot"
+    [ ! -e "$staged" ] || fail "the staged file was left in the temp folder"
+    no_box_record
+    cmp -s "$payload" "$list" || fail "the list is not the payload"
+    expect_event 1 0x0004 "The region list was replaced: $win_list."
+    ;;
+BootDesktopRestartPrompt)
+    log_mask 15
+    unattended boot "$build/win64/RestartPrompt.exe"
+    [ "$launcher" != timeout ] || fail "the prompt did not end by itself at boot"
+    ! records | grep -qF 'Quorlen::RestartDialog' || fail "the dialog was opened: $(records)"
+    ;;
+UnpressedBoxReportsFirst)
+    # The box waits for somebody who never comes; the event is out before it.
+    install_suite
+    unattended desktop "$build/win64/Quorlen.exe" 10000 &
+    box=$(wine_cmd "$build/win64/tests/BoxWatcher.exe" Olvane 10000 --wait-only | tr -d '\r')
+    wait $!
+    [ "$box" = "Install Completed" ] || fail "box said '$box'"
+    launcher=$(grep -E '^(exit [0-9]+|timeout)' "$events" | tr -d '\r')
+    [ "$launcher" = timeout ] || fail "the run ended by itself: '$launcher'"
+    expect_event 1 0x0004 "The region list was replaced: $win_list."
+    ;;
+ScannerHoldsTheCopy)
+    # An on-access scanner opens the new copy as soon as it is closed and holds it for a
+    # second, sharing only reading: the run waits for it and replaces the list at once.
+    install_suite
+    env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/Scanner.exe" "$win_list.new" 1000 30000 \
+        </dev/null >"$bench/scanner.out" 2>&1 &
+    holder=$!
+    for _ in $(seq 100); do grep -q watching "$bench/scanner.out" 2>/dev/null && break; sleep 0.1; done
+    WINEDEBUG=fixme+advapi,+eventlog wine_cmd "$build/win64/Quorlen.exe" >"$events" 2>&1 &
+    pid=$!
+    box=$(wine_cmd "$build/win64/tests/BoxWatcher.exe" Olvane 20000 | tr -d '\r')
+    wait "$pid" || fail "exit code $?"
+    wait "$holder"; holder=
+    grep -q '^held' "$bench/scanner.out" || fail "the scanner never caught the copy: $(cat "$bench/scanner.out")"
+    [ "$box" = "Install Completed" ] || fail "box said '$box'"
+    cmp -s "$payload" "$list" || fail "the list is not the payload"
+    [ ! -e "$staged" ] || fail "the staged file was left in the temp folder"
+    expect_nothing_pending
+    expect_event 1 0x0004 "The region list was replaced: $win_list."
+    ;;
+AlreadyNewList)
+    # A rerun after the replacement: done already, not "does not apply".
+    install_suite
+    cp "$payload" "$list"
+    touch -d '2026-01-05 08:00:00 UTC' "$list"
+    unattended service "$build/win64/Quorlen.exe"
+    expect_ended
+    cmp -s "$payload" "$list" || fail "the list changed"
+    expect_event 6 0x0004 "The region list is already the new one: $win_list."
     ;;
 SecondDesktopWaits)
     install_suite

@@ -32,6 +32,7 @@ staged="$drive/users/$user_name/Temp/vexo_regions.txt"
 log="$drive/users/$user_name/AppData/Roaming/PatchUpdate_Olvane_Quorlenlog_Zindra.log"
 ini="$drive/windows/Olvane_Quorlenlog_Zindra.ini"
 session='HKLM\System\CurrentControlSet\Control\Session Manager'
+events="$bench/unprivileged-events.txt"  # the run's output: Wine prints its event there
 
 # The account's prefix as wineboot made it, without the suite or traces of a run. The
 # configuration is seeded afresh by each run (Error records only).
@@ -62,7 +63,7 @@ user_can_write() { as_user test -w "$1"; }
 # "no-box", waits for the updater to end by itself (a box would hold it: modal, and
 # nobody to press OK), and reads the box only if it does not. Sets box_text, updater_rc.
 run_as_user() {
-    user_wine "$user_bin/$(basename "$updater")" &
+    WINEDEBUG=fixme+advapi,+eventlog user_wine "$user_bin/$(basename "$updater")" >"$events" 2>&1 &
     local pid=$! box="$user_bin/$(basename "$watcher")"
     box_text=
     if [ "$1" = box ]; then
@@ -147,6 +148,27 @@ NoConfigurationInAWindowsFolderItCannotWrite)
     cmp -s "$payload" "$list" || fail "the installed list is not the payload"
     [ ! -e "$ini" ] || fail "a configuration file appeared"
     [ ! -e "$log" ] || fail "a log appeared: $(tr -d '\r' <"$log")"
+    ;;
+UnlistableDataFolder)
+    # A Data folder the account may write but not list: whether a list is there is not
+    # known, so nothing may take its place, not even a whole copy waiting beside it.
+    install_suite_for_user
+    touch -d '2005-06-01 12:00:00 UTC' "$list"
+    old_list=$(list_state)
+    cp "$payload" "$beside"
+    chown "$owner" "$beside"
+    old_beside=$(md5sum <"$beside")$(stat -c %Y "$beside")
+    chown root:root "$suite/Data"
+    chmod 333 "$suite/Data"
+    run_as_user box
+    [[ "$box_text" == *"could not be completed"* ]] || fail "box said '$box_text'"
+    [ "$(list_state)" = "$old_list" ] || fail "the installed list was changed"
+    [ "$(md5sum <"$beside")$(stat -c %Y "$beside")" = "$old_beside" ] || fail "the copy beside it changed"
+    grep -qE 'fixme:advapi:ReportEventW \([0-9A-F]+,0x0001,0x0000,0x00000004,' "$events" ||
+        fail "no event 4: $(grep 'ReportEventW (' "$events")"
+    grep -F ':eventlog:ReportEventW L"' "$events" | grep -qF '(FindFirstFileA failed with error 5)' ||
+        fail "the event does not name FindFirstFileA: $(grep ':eventlog:ReportEventW' "$events")"
+    rm -f "$beside"
     ;;
 *)
     echo "unknown case $case_name"; exit 2 ;;

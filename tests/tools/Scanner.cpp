@@ -1,0 +1,31 @@
+// Plays an on-access virus scanner: opens a file as soon as it can (the moment its
+// writer closes it) with read sharing only, prints "held", and holds it for a while.
+// Usage: Scanner.exe PATH HOLD_MS WAIT_MS
+// Exits 0 once it held the file, 1 when the file never could be opened in WAIT_MS.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        fprintf(stderr, "usage: Scanner.exe PATH HOLD_MS WAIT_MS\n");
+        return 2;
+    }
+    const DWORD start = GetTickCount();
+    const DWORD wait = strtoul(argv[3], nullptr, 10);
+    printf("watching %s\n", argv[1]);
+    fflush(stdout);
+    for (;;) {
+        HANDLE file = CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            printf("held\n");
+            fflush(stdout);
+            Sleep(strtoul(argv[2], nullptr, 10));
+            CloseHandle(file);
+            return 0;
+        }
+        if (GetTickCount() - start > wait) return 1;
+    }
+}
