@@ -15,42 +15,49 @@ status=0
 fail() { echo "FAIL ($case_name): $*"; status=1; }
 
 list=$(installed_list)
-script="Z:$(tr / '\\' <<<"$build/win64/QuorlenStatus.vbs")"
-nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
-tz='HKLM\SYSTEM\CurrentControlSet\Control\TimeZoneInformation'
-session='HKLM\System\CurrentControlSet\Control\Session Manager'
-nt_was=$(wine_cmd reg query "$nt" /v CurrentVersion | tr -d '\r' | awk '/CurrentVersion/{print $3}')
+winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
+script=$(winpath "$build/win64/QuorlenStatus.vbs")
+nt='Software\Microsoft\Windows NT\CurrentVersion'
+nt_was=$(wine_cmd reg query "HKLM\\$nt" /v CurrentVersion | tr -d '\r' | awk '$1 == "CurrentVersion" {print $3}')
+# Plays Windows NT_VERSION (and Wine's own VERSION alike) with a zone bias, no
+# installation, and no pending moves but PENDING, in one regedit run. BIAS and PENDING
+# are regedit data; "-" deletes the value.
+windows() {  # VERSION NT_VERSION BIAS [PENDING]
+    sed 's/$/\r/' >"$bench/status.reg" <<EOF
+REGEDIT4
+
+[-HKEY_LOCAL_MACHINE${suite_key#HKLM}]
+[HKEY_CURRENT_USER\Software\Wine]
+"Version"="$1"
+[HKEY_LOCAL_MACHINE\\$nt]
+"CurrentVersion"="$2"
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\TimeZoneInformation]
+"ActiveTimeBias"=$3
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager]
+"PendingFileRenameOperations"=${4:--}
+EOF
+    wine_cmd regedit /s "$(winpath "$bench/status.reg")"
+}
+bias() { printf 'dword:%08x' $(( $1 & 0xFFFFFFFF )); }
 holder=
 cleanup() {
     [ -n "$holder" ] && { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; }
-    wine_cmd reg delete "$suite_key" /f >/dev/null 2>&1
-    wine_cmd reg delete "$session" /v PendingFileRenameOperations /f >/dev/null 2>&1
-    wine_cmd reg delete "$tz" /v ActiveTimeBias /f >/dev/null 2>&1
-    wine_cmd reg add "$nt" /v CurrentVersion /d "${nt_was:-6.1}" /f >/dev/null
-    wine_cmd reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null
+    windows winxp "${nt_was:-6.1}" -
     rm -rf "$(dirname "$(suite_data)")" "$(prefix_dir)/drive_c/doomed.txt"
 }
-cleanup
 trap 'cleanup; [ "$bench" = "$build/bench" ] || "$here/bench" stop "$bench" >/dev/null 2>&1' EXIT
-
-# Plays Windows VERSION (winxp, win2003) in zone TZ with its bias in minutes.
-windows() {
-    wine_cmd reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null
-    wine_cmd reg add "$nt" /v CurrentVersion /d "$2" /f >/dev/null
-    wine_cmd reg add "$tz" /v ActiveTimeBias /t REG_DWORD /d "$(( $3 & 0xFFFFFFFF ))" /f >/dev/null
-}
-windows winxp 5.1 0
+windows winxp 5.1 "$(bias 0)"
 export TZ=UTC
 
 # Asks the script through HOST (cscript, wscript) with ARGS; codes above 255 are cut on
-# the Unix side, so cmd echoes the code. A box the updater shows is pressed.
+# the Unix side, so cmd echoes the code.
 ask() {
     local host=$1; shift
     wine_cmd cmd /v:on /c "$host //nologo $script $* & echo !errorlevel!" | tr -d '\r' >"$bench/answer"
     answered
 }
 answered() { code=$(tail -n 1 "$bench/answer") line=$(head -n -1 "$bench/answer"); }
-pressing() {
+pressing() {  # presses the box that the updater shows
     wine_cmd "$build/win64/tests/BoxWatcher.exe" Olvane 20000 >/dev/null & local watcher=$!
     "$@"; wait $watcher
 }
@@ -64,12 +71,10 @@ NoInstallation) ask cscript; expect 2 "no installation of the device software" ;
 NoInstallationRun) pressing ask cscript /run; expect 0 "The update does not apply" ;;
 Superseded) install_suite; ask cscript; expect 1603 "$suite_win\\Data\\vexo_regions.txt was last written on 2004-12-03 (UTC)" ;;
 HeldThenRestarted)
-    # A delete registered first: a reader of the multi-string that stops at its first empty
-    # string sees that delete alone.
+    # A delete registered first: a reader of the multi-string that stops at its first
+    # empty string sees that delete alone.
     : >"$(prefix_dir)/drive_c/doomed.txt"
-    printf 'REGEDIT4\r\n\r\n[%s]\r\n"PendingFileRenameOperations"=hex(7):%s,00,00,00\r\n' \
-        "${session/HKLM/HKEY_LOCAL_MACHINE}" "$(printf '\\??\\C:\\doomed.txt' | od -An -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//')" >"$bench/pending.reg"
-    wine_cmd regedit /s "Z:$(tr / '\\' <<<"$bench/pending.reg")"
+    windows winxp 5.1 "$(bias 0)" "hex(7):$(printf '\\??\\C:\\doomed.txt' | od -An -tx1 | tr -s ' \n' ',' | sed 's/^,//')00,00,00"
     install_suite
     hold_list || fail "set-up: the list could not be held open"
     pressing ask cscript /run; expect 3010 "waits as $suite_win\\Data\\vexo_regions.txt.new"
@@ -89,9 +94,9 @@ WholeCopyNoListWscript)
     for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
     kill -0 $pid 2>/dev/null && { fail "it waits after 20 s"; wine_cmd "$build/win64/tests/BoxWatcher.exe" "Windows Script Host" 5000 >/dev/null; }
     wait $pid; answered; expect 1603 "" ;;
-Server2003) windows win2003 5.2 0; install_suite; ask cscript; expect 2 "the system is Windows 5.2" ;;
-NewYorkSuperseded) windows winxp 5.1 300; install_suite; touch -d '2004-12-03 00:30 UTC' "$list"; TZ=America/New_York ask cscript; expect 1603 "on 2004-12-03 (UTC)" ;;
-TokyoOtherDay) windows winxp 5.1 -540; install_suite; touch -d '2004-12-02 23:30 UTC' "$list"; TZ=Asia/Tokyo ask cscript; expect 2 "on 2004-12-02 (UTC)" ;;
+Server2003) windows win2003 5.2 "$(bias 0)"; install_suite; ask cscript; expect 2 "the system is Windows 5.2" ;;
+NewYorkSuperseded) windows winxp 5.1 "$(bias 300)"; install_suite; touch -d '2004-12-03 00:30 UTC' "$list"; TZ=America/New_York ask cscript; expect 1603 "on 2004-12-03 (UTC)" ;;
+TokyoOtherDay) windows winxp 5.1 "$(bias -540)"; install_suite; touch -d '2004-12-02 23:30 UTC' "$list"; TZ=Asia/Tokyo ask cscript; expect 2 "on 2004-12-02 (UTC)" ;;
 RunInHiddenStation)
     install_suite
     out=$(wine_cmd "$build/win64/tests/UnattendedLauncher.exe" service 30000 'C:\windows\system32\cscript.exe' //nologo "$script" /run | tr -d '\r')
