@@ -1,0 +1,19 @@
+# The status script under Wine's cscript, one row per state of a PC: `ctest -L status`.
+foreach(case NoInstallation NoInstallationRun Superseded HeldThenRestarted NewListOtherDate
+             OtherList WholeCopyNoList WholeCopyNoListWscript Server2003 NewYorkSuperseded
+             TokyoOtherDay RunInHiddenStation)
+    set(name "Status.${case}")
+    add_test(NAME ${name}
+        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/status.sh ${CMAKE_SOURCE_DIR}/scripts
+            ${CMAKE_BINARY_DIR}/.. ${CMAKE_SOURCE_DIR}/resources/vexo_regions.txt ${case})
+    set_tests_properties(${name} PROPERTIES LABELS status TIMEOUT 180)
+endforeach()
+
+# The build refuses a list that the script could not compare exactly: one with bytes
+# other than printable ASCII, CR and LF (the resource script has such bytes).
+add_test(NAME Status.ListOtherThanAsciiRefused
+    COMMAND ${CMAKE_COMMAND} -DTEMPLATE=${CMAKE_SOURCE_DIR}/resources/QuorlenStatus.vbs.in
+        -DPAYLOAD=${CMAKE_SOURCE_DIR}/resources/strings.rc -DOUTPUT=${CMAKE_CURRENT_BINARY_DIR}/refused.vbs
+        -P ${CMAKE_SOURCE_DIR}/cmake/StatusScript.cmake)
+set_tests_properties(Status.ListOtherThanAsciiRefused PROPERTIES LABELS status
+    PASS_REGULAR_EXPRESSION "strings.rc: byte 0x[0-9a-f][0-9a-f] at offset [0-9]+ is not printable")

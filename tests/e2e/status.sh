@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# QuorlenStatus.vbs under Wine's cscript, as agents and startup scripts ask it: its exit
+# code and its line for each state of a PC, with and without /run. The system version
+# and the time-zone bias are written into the prefix as the Windows played keeps them.
+# Usage: status.sh SCRIPTS_DIR BUILD_DIR PAYLOAD CASE
+set -uo pipefail
+here=$1 build=$2 payload=$3 case_name=$4
+bench="$build/bench"
+# Restarting a prefix ends all its processes: never the suite's.
+[ "$case_name" = HeldThenRestarted ] && bench="$build/bench/private"
+"$here/bench" ensure "$bench" || { echo "FAIL: the bench did not start"; exit 1; }
+source "$here/bench-env" "$bench"
+source "$here/suite-lib.sh"
+status=0
+fail() { echo "FAIL ($case_name): $*"; status=1; }
+
+list=$(installed_list)
+winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
+script=$(winpath "$build/win64/QuorlenStatus.vbs")
+nt='Software\Microsoft\Windows NT\CurrentVersion'
+nt_was=$(wine_cmd reg query "HKLM\\$nt" /v CurrentVersion | tr -d '\r' | awk '$1 == "CurrentVersion" {print $3}')
+# Plays Windows NT_VERSION (and Wine's own VERSION alike) with a zone bias, no
+# installation, and no pending moves but PENDING, in one regedit run. BIAS and PENDING
+# are regedit data; "-" deletes the value.
+windows() {  # VERSION NT_VERSION BIAS [PENDING]
+    sed 's/$/\r/' >"$bench/status.reg" <<EOF
+REGEDIT4
+
+[-HKEY_LOCAL_MACHINE${suite_key#HKLM}]
+[HKEY_CURRENT_USER\Software\Wine]
+"Version"="$1"
+[HKEY_LOCAL_MACHINE\\$nt]
+"CurrentVersion"="$2"
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\TimeZoneInformation]
+"ActiveTimeBias"=$3
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager]
+"PendingFileRenameOperations"=${4:--}
+EOF
+    wine_cmd regedit /s "$(winpath "$bench/status.reg")"
+}
+bias() { printf 'dword:%08x' $(( $1 & 0xFFFFFFFF )); }
+holder=
+cleanup() {
+    [ -n "$holder" ] && { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; }
+    windows winxp "${nt_was:-6.1}" -
+    rm -rf "$(dirname "$(suite_data)")" "$(prefix_dir)/drive_c/doomed.txt"
+}
+trap 'cleanup; [ "$bench" = "$build/bench" ] || "$here/bench" stop "$bench" >/dev/null 2>&1' EXIT
+windows winxp 5.1 "$(bias 0)"
+export TZ=UTC
+
+# Asks the script through HOST (cscript, wscript) with ARGS; codes above 255 are cut on
+# the Unix side, so cmd echoes the code.
+ask() {
+    local host=$1; shift
+    wine_cmd cmd /v:on /c "$host //nologo $script $* & echo !errorlevel!" | tr -d '\r' >"$bench/answer"
+    answered
+}
+answered() { code=$(tail -n 1 "$bench/answer") line=$(head -n -1 "$bench/answer"); }
+pressing() {  # presses the box that the updater shows
+    wine_cmd "$build/win64/tests/BoxWatcher.exe" Olvane 20000 >/dev/null & local watcher=$!
+    "$@"; wait $watcher
+}
+expect() {  # CODE TEXT
+    [ "$code" = "$1" ] || fail "exit code $code, not $1 ($line)"
+    [[ "$line" == *"$2"* ]] || fail "the line '$line' does not say '$2'"
+}
+
+case "$case_name" in
+NoInstallation) ask cscript; expect 2 "no installation of the device software" ;;
+NoInstallationRun) pressing ask cscript /run; expect 0 "The update does not apply" ;;
+Superseded) install_suite; ask cscript; expect 1603 "$suite_win\\Data\\vexo_regions.txt was last written on 2004-12-03 (UTC)" ;;
+HeldThenRestarted)
+    # A delete registered first: a reader of the multi-string that stops at its first
+    # empty string sees that delete alone.
+    : >"$(prefix_dir)/drive_c/doomed.txt"
+    windows winxp 5.1 "$(bias 0)" "hex(7):$(printf '\\??\\C:\\doomed.txt' | od -An -tx1 | tr -s ' \n' ',' | sed 's/^,//')00,00,00"
+    install_suite
+    hold_list || fail "set-up: the list could not be held open"
+    pressing ask cscript /run; expect 3010 "waits as $suite_win\\Data\\vexo_regions.txt.new"
+    kill "$holder"; wait "$holder" 2>/dev/null; holder=
+    "$WINESERVER" -k; "$WINESERVER" -w
+    env LC_ALL=en_US.UTF-8 "$WINELOADER" wineboot -r >/dev/null 2>&1; "$WINESERVER" -w
+    ask cscript; expect 0 "The region list is the new one"
+    [ ! -e "$(prefix_dir)/drive_c/doomed.txt" ] || fail "the delete registered first was not carried out"
+    ;;
+NewListOtherDate) install_suite; cp "$payload" "$list"; ask cscript; expect 0 "is the new one: $suite_win" ;;
+OtherList) install_suite; touch -d '2005-01-01 12:00 UTC' "$list"; ask cscript; expect 2 "last written on 2005-01-01 (UTC)" ;;
+WholeCopyNoList) install_suite; cp "$payload" "$list.new"; rm "$list"; ask cscript; expect 1603 "waits beside it as" ;;
+WholeCopyNoListWscript)
+    # Under wscript an echo is a box that waits for a click: it must end by itself.
+    install_suite; cp "$payload" "$list.new"; rm "$list"
+    ask wscript & pid=$!
+    for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+    kill -0 $pid 2>/dev/null && { fail "it waits after 20 s"; wine_cmd "$build/win64/tests/BoxWatcher.exe" "Windows Script Host" 5000 >/dev/null; }
+    wait $pid; answered; expect 1603 "" ;;
+Server2003) windows win2003 5.2 "$(bias 0)"; install_suite; ask cscript; expect 2 "the system is Windows 5.2" ;;
+NewYorkSuperseded) windows winxp 5.1 "$(bias 300)"; install_suite; touch -d '2004-12-03 00:30 UTC' "$list"; TZ=America/New_York ask cscript; expect 1603 "on 2004-12-03 (UTC)" ;;
+TokyoOtherDay) windows winxp 5.1 "$(bias -540)"; install_suite; touch -d '2004-12-02 23:30 UTC' "$list"; TZ=Asia/Tokyo ask cscript; expect 2 "on 2004-12-02 (UTC)" ;;
+RunInHiddenStation)
+    install_suite
+    out=$(wine_cmd "$build/win64/tests/UnattendedLauncher.exe" service 30000 'C:\windows\system32\cscript.exe' //nologo "$script" /run | tr -d '\r')
+    [[ "$out" == *"exit 0"* ]] || fail "the launcher says '$out', not exit 0"
+    cmp -s "$payload" "$list" || fail "the list was not replaced"
+    ;;
+*) echo "unknown case $case_name"; exit 2 ;;
+esac
+
+[ $status -eq 0 ] && echo "$case_name: 1 passed, 0 failed"
+exit $status
