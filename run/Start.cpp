@@ -19,9 +19,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
 namespace {
 
 // The command line after the program's name and the blanks behind it. The name ends at
-// the first blank or control character outside double quotes. No double-byte character
-// of any Windows code page has a trail byte below 0x40, so a quote or a blank is never
-// the second half of one.
+// the first blank or control character outside double quotes. No trail byte of the
+// double-byte ANSI code pages is as low as a quote or a blank, so neither is ever the
+// second half of a character.
 char* CommandTail(char* line) {
     bool quoted = false;
     for (; *line != '\0'; ++line) {
