@@ -3,8 +3,9 @@
 // always exits with 0.
 #include <windows.h>
 
+#include <string.h>
+
 #include <new>
-#include <string>
 
 #include "base/Platform.h"
 #include "base/Text.h"
@@ -38,9 +39,11 @@ void Announce(RunOutcome* outcome) {
 // 0 when that text is not an absolute path (a drive path or a UNC path): a relative one
 // would name a folder under wherever the updater was started from.
 int KeepInstallDirectory(PathBuffer& install) {
-    std::string value = install;
-    size_t comma = value.rfind(',');
-    if (comma != std::string::npos) CopyText(install, value.c_str() + comma + 1);
+    if (const char* comma = strrchr(install, ',')) {
+        PathBuffer value;
+        CopyText(value, comma + 1);
+        CopyText(install, value);
+    }
     const char* dir = install;
     const bool drive = ((dir[0] >= 'A' && dir[0] <= 'Z') || (dir[0] >= 'a' && dir[0] <= 'z')) &&
                        dir[1] == ':' && (dir[2] == '\\' || dir[2] == '/');

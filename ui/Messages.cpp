@@ -4,9 +4,6 @@
 
 #include <string.h>
 
-#include <string>
-#include <vector>
-
 #include "base/Handles.h"
 #include "base/Platform.h"
 #include "base/Text.h"
@@ -17,9 +14,6 @@ namespace {
 const char kEntering[] = "- Entering";
 const char kExiting[] = "- Exiting";
 const char kCaption[] = "Olvane";
-
-// Leaves the explicit lookup for the fallback; never escapes MsgDisplayString.
-struct UseFallback {};
 
 // An entry's UTF-16 units where they lie in the block, none for an empty entry.
 struct BlockText {
@@ -43,17 +37,13 @@ BlockText BlockEntry(const WORD* block, size_t units, UINT id) {
     return entry;
 }
 
-std::string ToAnsi(const BlockText& wide) {
-    if (wide.count == 0) return std::string();
-    // A fresh buffer of count + 1 units, ended by a 0 unit, as the conversion expects.
-    std::vector<wchar_t> text(wide.units, wide.units + wide.count);
-    text.push_back(L'\0');
-    int size = WideCharToMultiByte(CP_ACP, 0, text.data(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::vector<char> narrow(static_cast<size_t>(size), '\0');
-    if (!WideCharToMultiByte(CP_ACP, 0, text.data(), -1, narrow.data(), size, nullptr, nullptr))
-        return std::string();
-    return std::string(narrow.data());
+// The entry in the system's code page, empty when it converts to nothing or does not fit.
+void ToAnsi(const BlockText& wide, char* text, size_t capacity) {
+    text[0] = '\0';
+    if (wide.count == 0 || capacity < 2) return;
+    int size = WideCharToMultiByte(CP_ACP, 0, wide.units, static_cast<int>(wide.count), text,
+                                   static_cast<int>(capacity - 1), nullptr, nullptr);
+    text[size > 0 ? size : 0] = '\0';
 }
 
 // Whether the entry reaches the system's code page unchanged: no default character and
@@ -85,41 +75,34 @@ Found FindEntry(WORD language, UINT id, BlockText* entry) {
 }
 
 // The explicit lookup without records: the text of id in exactly this language.
-Found LookupText(WORD language, UINT id, std::string* text) {
+Found LookupText(WORD language, UINT id, char* text, size_t capacity) {
     BlockText entry;
     Found found = FindEntry(language, id, &entry);
-    *text = ToAnsi(entry);
-    return found == Found::Text && text->empty() ? Found::NoText : found;
+    ToAnsi(entry, text, capacity);
+    return found == Found::Text && text[0] == '\0' ? Found::NoText : found;
 }
 
 // The text of id as the platform's resource loader chooses it, empty when none (then
 // *loadError holds LoadStringA's error). The loader chooses by the thread's locale, the
 // conversion goes to the system's code page: a text that would not survive it gives
 // way to the English one, which every code page can show.
-std::string LoadFallback(UINT id, DWORD* loadError) {
+void LoadFallback(UINT id, char* text, size_t capacity, DWORD* loadError) {
     char buffer[kPathSize];
     memset(buffer, 0, sizeof buffer);
+    text[0] = '\0';
     HMODULE module = GetModuleHandleA(nullptr);
-    if (module == nullptr) return std::string();
+    if (module == nullptr) return;
     if (LoadStringA(module, id, buffer, sizeof buffer) == 0) {
         if (loadError != nullptr) *loadError = GetLastError();
-        return std::string();
+        return;
     }
     buffer[sizeof buffer - 1] = '\0';
     BlockText chosen;
-    std::string english;
     if (FindEntry(0, id, &chosen) == Found::Text && !ConvertsWithoutLoss(chosen) &&
-        LookupText(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), id, &english) == Found::Text)
-        return english;
-    return std::string(buffer);
-}
-
-std::string ExplicitLookup(WORD language, UINT id) {
-    std::string text;
-    Found found = LookupText(language, id, &text);
-    if (found == Found::NoBlock) LOG_ERROR("FindResourceEx failed");
-    if (found != Found::Text) throw UseFallback();
-    return text;
+        LookupText(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), id, text, capacity) ==
+            Found::Text)
+        return;
+    CopyText(text, capacity, buffer);
 }
 
 // The name of a window station or desktop; false when it cannot be read or is longer
@@ -174,10 +157,12 @@ WORD SystemTableLanguage() {
     return HasTable(table) ? table : 0;
 }
 
-int LoadSystemText(UINT id, std::string* text, DWORD* loadError) {
+int LoadSystemText(UINT id, char* text, size_t capacity, DWORD* loadError) {
+    if (capacity == 0) return 0;
     const WORD table = SystemTableLanguage();
-    if (table == 0 || LookupText(table, id, text) != Found::Text) *text = LoadFallback(id, loadError);
-    return text->empty() ? 0 : 1;
+    if (table == 0 || LookupText(table, id, text, capacity) != Found::Text)
+        LoadFallback(id, text, capacity, loadError);
+    return text[0] == '\0' ? 0 : 1;
 }
 
 WORD ChooseLanguage() {
@@ -189,38 +174,39 @@ WORD ChooseLanguage() {
     }
 }
 
-std::string MsgDisplayString(WORD language, UINT id) {
-    const std::string tag = "Quorlen::MsgDisplayString";
-    LOG_MAIN_TRACE("%s %s", tag.c_str(), kEntering);
+void MsgDisplayString(WORD language, UINT id, char* text, size_t capacity) {
+    const char tag[] = "Quorlen::MsgDisplayString";
+    LOG_MAIN_TRACE("%s %s", tag, kEntering);
 
-    std::string text;
-    try {
-        text = ExplicitLookup(language, id);
-    } catch (...) {
-        text = LoadFallback(id, nullptr);
+    if (capacity != 0) {
+        // A language without this text takes the fallback, after the record of a
+        // missing block.
+        const Found found = LookupText(language, id, text, capacity);
+        if (found == Found::NoBlock) LOG_ERROR("FindResourceEx failed");
+        if (found != Found::Text) LoadFallback(id, text, capacity, nullptr);
     }
 
-    LOG_MAIN_TRACE("%s %s", tag.c_str(), kExiting);
-    return text;
+    LOG_MAIN_TRACE("%s %s", tag, kExiting);
 }
 
 int DisplayMessage(UINT id) {
-    std::string text;
+    char text[kPathSize];
+    text[0] = '\0';
 
     WORD language = ChooseLanguage();
-    const std::string tag = "Quorlen::DisplayMessage";
-    LOG_MAIN_TRACE("%s %s", tag.c_str(), kEntering);
+    const char tag[] = "Quorlen::DisplayMessage";
+    LOG_MAIN_TRACE("%s %s", tag, kEntering);
 
     if (language != 0) {
-        text = MsgDisplayString(language, id);
+        MsgDisplayString(language, id, text);
     } else {
-        LoadSystemText(id, &text, nullptr);
+        LoadSystemText(id, text, nullptr);
     }
 
     // Where nobody watches (a service, a startup script), a box would hold the run for
     // ever: count it as a box that could not be shown.
-    int shown = SomeoneWatches() ? g_messageBox(nullptr, text.c_str(), kCaption, MB_OK) : 0;
+    int shown = SomeoneWatches() ? g_messageBox(nullptr, text, kCaption, MB_OK) : 0;
 
-    LOG_MAIN_TRACE("%s %s", tag.c_str(), kExiting);
+    LOG_MAIN_TRACE("%s %s", tag, kExiting);
     return shown == 0 ? 0 : 1;
 }

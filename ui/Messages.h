@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include <stddef.h>
 
 // German, Spanish or French systems (any variant) give 1031, 1034 or 1036, whose texts
 // come through MsgDisplayString; every other system gives 0 and takes LoadSystemText.
@@ -17,14 +17,24 @@ WORD SystemTableLanguage();
 
 // The text of id from SystemTableLanguage's table, without records. Without such a
 // text, what LoadStringA finds, or the English text where that one would not convert
-// to the system's code page. 0 when nothing was found: *text is then empty and
-// *loadError (when given) holds LoadStringA's error.
-int LoadSystemText(UINT id, std::string* text, DWORD* loadError);
+// to the system's code page. 0 when nothing was found: text is then empty and
+// *loadError (when given) holds LoadStringA's error. A text that does not fit capacity
+// counts as none; LoadStringA's is cut.
+int LoadSystemText(UINT id, char* text, size_t capacity, DWORD* loadError);
 
-// The text of id in the given language, else what LoadStringA finds (the English text
-// where that one would not convert to the system's code page), else empty. Never
-// throws.
-std::string MsgDisplayString(WORD language, UINT id);
+// Into text (capacity bytes, terminated): the text of id in the given language, else
+// what LoadStringA finds (the English text where that one would not convert to the
+// system's code page), else empty.
+void MsgDisplayString(WORD language, UINT id, char* text, size_t capacity);
+
+template <size_t N>
+int LoadSystemText(UINT id, char (&text)[N], DWORD* loadError) {
+    return LoadSystemText(id, text, N, loadError);
+}
+template <size_t N>
+void MsgDisplayString(WORD language, UINT id, char (&text)[N]) {
+    MsgDisplayString(language, id, text, N);
+}
 
 // 1 when someone can see a window of this thread: the process's window station is
 // visible and the thread's desktop is the input desktop and a user's ("Default"). 0

@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <string>
-
 #include "base/Text.h"
 #include "log/Logger.h"
 #include "resources/resource.h"
@@ -95,15 +93,12 @@ int LanguageSwitch() {
         DisplayDialog(language);
     } else {
         for (const TextStep& step : kTextSteps) {
-            text[0] = '\0';
-            std::string loaded;
             DWORD loadError = 0;
-            if (!LoadSystemText(step.stringId, &loaded, &loadError)) {
+            if (!LoadSystemText(step.stringId, text, &loadError)) {
                 LOG_ERROR("LoadString failed for ID %d.Error = %d", static_cast<int>(step.stringId),
                           static_cast<int>(loadError));
                 break;
             }
-            CopyText(text, loaded.c_str());
             if (!SetStepText(step, text)) break;
         }
     }
@@ -115,9 +110,10 @@ int LanguageSwitch() {
 void DisplayDialog(WORD language) {
     LOG_MAIN_TRACE("%s %s", kDisplayTag, "- Entering");
     // The lookup always yields a text, possibly empty; an empty one is set like any other.
+    char text[kPathSize];
     for (const TextStep& step : kTextSteps) {
-        std::string text = MsgDisplayString(language, step.stringId);
-        if (!SetStepText(step, text.c_str())) break;
+        MsgDisplayString(language, step.stringId, text);
+        if (!SetStepText(step, text)) break;
     }
     LOG_MAIN_TRACE("%s %s", kDisplayTag, "- Exiting");
 }

@@ -12,8 +12,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
-
 #include "ui/Messages.h"
 
 int main(int argc, char** argv) {
@@ -23,11 +21,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 5 && strcmp(argv[1], "--string") == 0) {
-        std::string text = MsgDisplayString(static_cast<WORD>(strtoul(argv[2], nullptr, 0)),
-                                            static_cast<UINT>(strtoul(argv[3], nullptr, 0)));
+        char text[1024];
+        MsgDisplayString(static_cast<WORD>(strtoul(argv[2], nullptr, 0)),
+                         static_cast<UINT>(strtoul(argv[3], nullptr, 0)), text);
         FILE* out = fopen(argv[4], "wb");
         if (!out) return 3;
-        fwrite(text.data(), 1, text.size(), out);
+        fwrite(text, 1, strlen(text), out);
         return fclose(out) == 0 ? 0 : 3;
     }
     if (argc != 2) {

@@ -10,6 +10,7 @@
 
 #include "base/Platform.h"
 #include "base/Seam.h"
+#include "base/Text.h"
 #include "log/Logger.h"
 #include "tests/support/MessagesSupport.h"
 #include "tests/support/TestSupport.h"
@@ -60,7 +61,9 @@ protected:
         qt::ResetLogFiles();
         qt::WriteLogConfig(15);
         qt::ScopedProgramLogger logger;
-        return MsgDisplayString(language, id);
+        char text[kPathSize];
+        MsgDisplayString(language, id, text);
+        return text;
     }
 };
 
@@ -94,7 +97,9 @@ TEST_F(MessagesTest, ExplicitLookupAndFallbackWithTheirRecords) {
         SCOPED_TRACE("no logger: nothing written, same text");
         qt::ResetLogFiles();
         ASSERT_EQ(nullptr, g_logger);
-        EXPECT_EQ("Install Completed", MsgDisplayString(0x0436, 3));
+        char text[kPathSize];
+        MsgDisplayString(0x0436, 3, text);
+        EXPECT_STREQ("Install Completed", text);
         EXPECT_FALSE(qt::FileExists(qt::LogFilePath()));
     }
 }
