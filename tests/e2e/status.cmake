@@ -15,5 +15,9 @@ add_test(NAME Status.ListOtherThanAsciiRefused
     COMMAND ${CMAKE_COMMAND} -DTEMPLATE=${CMAKE_SOURCE_DIR}/resources/QuorlenStatus.vbs.in
         -DPAYLOAD=${CMAKE_SOURCE_DIR}/resources/strings.rc -DOUTPUT=${CMAKE_CURRENT_BINARY_DIR}/refused.vbs
         -P ${CMAKE_SOURCE_DIR}/cmake/StatusScript.cmake)
+# CMake wraps the message where the path's length puts the line's end, so any blank may be
+# a line break.
+set(gap "[ \n]+")
 set_tests_properties(Status.ListOtherThanAsciiRefused PROPERTIES LABELS status
-    PASS_REGULAR_EXPRESSION "strings.rc: byte 0x[0-9a-f][0-9a-f] at offset [0-9]+ is not printable")
+    PASS_REGULAR_EXPRESSION
+    "strings.rc: byte${gap}0x[0-9a-f][0-9a-f]${gap}at${gap}offset${gap}[0-9]+${gap}is${gap}not${gap}printable")
