@@ -17,12 +17,7 @@ losetup -f >/dev/null 2>&1 || { echo "skipped: no free loop device"; exit 77; }
 command -v mkfs.ext4 >/dev/null || { echo "skipped: no mkfs.ext4"; exit 77; }
 
 bench="$build/bench"
-"$here/bench" ensure "$bench" || { echo "FAIL: the bench did not start"; exit 1; }
-source "$here/bench-env" "$bench"
-source "$here/suite-lib.sh"
-
-status=0
-fail() { echo "FAIL ($case_name): $*"; status=1; }
+source "$(dirname "${BASH_SOURCE[0]}")/row-start.sh"
 
 data=$(suite_data)
 list=$(installed_list)

@@ -8,11 +8,7 @@ here=$1 build=$2 payload=$3 case_name=$4
 bench="$build/bench"
 # Restarting a prefix ends all its processes: never the suite's.
 [ "$case_name" = HeldThenRestarted ] && bench="$build/bench/private"
-"$here/bench" ensure "$bench" || { echo "FAIL: the bench did not start"; exit 1; }
-source "$here/bench-env" "$bench"
-source "$here/suite-lib.sh"
-status=0
-fail() { echo "FAIL ($case_name): $*"; status=1; }
+source "$(dirname "${BASH_SOURCE[0]}")/row-start.sh"
 
 list=$(installed_list)
 winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
