@@ -199,11 +199,13 @@ int CopyDacl(const char* from, const char* to, StepFailure* failure) {
         return 1;
     }
     ScopedMemory wanted;
-    ScopedMemory own;
-    if (!ReadDacl(from, &wanted, failure) || !ReadDacl(to, &own, failure)) return 0;
+    if (!ReadDacl(from, &wanted, failure)) return 0;
     // Usually both only inherit from the folder: then nothing is set, and an account that
-    // may change files but not their permissions can still replace the list.
-    if (SameDacl(wanted.Get(), own.Get())) return 1;
+    // may change files but not their permissions can still replace the list. A copy whose
+    // own DACL cannot be read is simply given the list's.
+    ScopedMemory own;
+    StepFailure ownUnread;
+    if (ReadDacl(to, &own, &ownUnread) && SameDacl(wanted.Get(), own.Get())) return 1;
     if (!SetFileSecurityA(to, DACL_SECURITY_INFORMATION, wanted.Get())) {
         failure->Set("SetFileSecurityA");
         return 0;

@@ -23,16 +23,18 @@ const char kNoInstallation[] =
     "no installation of the device software: "
     "HKLM\\SOFTWARE\\Tessaly\\Lumenfold\\Parmel\\Strings, value Installdir";
 
-void ShowMessage(UINT id) {
-    if (DisplayMessage(id) == 0) LOG_ERROR(" Quorlen:: Failed to disply messagebox");
-}
-
-// The outcome goes on record as soon as it is known, before any box: a box that nobody
-// presses must not hold it back, nor a logoff that ends the process lose it.
+// Once a run: the paths without a box are reported at the end of WinMain.
 void Announce(RunOutcome* outcome) {
     StepFailure failure;
     if (!ReportOutcome(outcome, &failure))
         LOG_ERROR("%s %s failed with error %lu", kTag, failure.step, failure.error);
+}
+
+// The outcome goes on record first: a box that nobody presses must not hold it back, nor
+// a logoff that ends the process lose it.
+void ShowMessage(RunOutcome* outcome, UINT id) {
+    Announce(outcome);
+    if (DisplayMessage(id) == 0) LOG_ERROR(" Quorlen:: Failed to disply messagebox");
 }
 
 // Keeps the text after the last comma of the registry value: the install directory.
@@ -69,8 +71,7 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
         SetOutcome(outcome, kOutcomeNotApplicable,
                    "the system is Windows %lu.%lu, not Windows 2000 (5.0) or Windows XP (5.1).",
                    version.dwMajorVersion, version.dwMinorVersion);
-        Announce(outcome);
-        ShowMessage(IDS_NOT_SUPPORTED);
+        ShowMessage(outcome, IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: OS not supported");
         return;
     }
@@ -83,8 +84,7 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
             SetOutcome(outcome, kOutcomeNotApplicable, "%s names no absolute folder (\"%s\").",
                        kNoInstallation, install);
         }
-        Announce(outcome);
-        ShowMessage(IDS_NOT_SUPPORTED);
+        ShowMessage(outcome, IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: Could not get the installation path. So, No relevant Software found");
         return;
     }
@@ -117,18 +117,17 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
     ReplaceReport report;
     int replacedResult = FileReplace(target, replaced, &report);
     SetReplacementOutcome(outcome, target, report);
-    Announce(outcome);
     if (*replaced == 1) {
         // The date matched; when the copy and its reboot-time fallback both failed the
         // installed list is still the old one, and the user must not be told otherwise.
-        ShowMessage(replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
+        ShowMessage(outcome, replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
     } else {
         // A list whose date cannot be read (held for writing), or that cannot even be
         // looked for, may well need the update: "you do not need it" would be the
         // opposite of what is known.
         const bool unknown =
             report.outcome == kReplaceUnreadable || report.outcome == kReplaceNotSearched;
-        ShowMessage(unknown ? IDS_INSTALL_FAILED : IDS_NOT_SUPPORTED);
+        ShowMessage(outcome, unknown ? IDS_INSTALL_FAILED : IDS_NOT_SUPPORTED);
         LOG_ERROR(" Quorlen:: Filereplace function Failed  OR As Version is Higher or Equal "
                   "To the File being updated");
     }
