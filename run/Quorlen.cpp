@@ -2,6 +2,7 @@
 // that the steps share, shows at most one message box, leaves one outcome event and
 // always exits with 0.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string.h>
 
@@ -51,6 +52,41 @@ int KeepInstallDirectory(PathBuffer& install) {
                        dir[1] == ':' && (dir[2] == '\\' || dir[2] == '/');
     const bool unc = dir[0] == '\\' && dir[1] == '\\';
     return drive || unc ? 1 : 0;
+}
+
+// Stages the list in the staging folder (g_tempFolder, as tempCopy), replaces the
+// installed one, shows the box and removes the staged file.
+void UpdateFromStaging(PathBuffer& target, const char* tempCopy, int* replaced,
+                       RunOutcome* outcome) {
+    StepFailure staging;
+    if (!ExtractTXT(&staging)) {  // the extractor has logged the cause
+        SetOutcome(outcome, kOutcomeStopped,
+                   "the region list could not be staged in %s (%s failed with error %lu).",
+                   g_tempFolder, staging.step != nullptr ? staging.step : "an unnamed step",
+                   staging.error);
+        return;
+    }
+
+    ReplaceReport report;
+    int replacedResult = FileReplace(target, replaced, &report);
+    SetReplacementOutcome(outcome, target, report);
+    if (*replaced == 1) {
+        // The date matched; when the copy and its reboot-time fallback both failed the
+        // installed list is still the old one, and the user must not be told otherwise.
+        ShowMessage(outcome, replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
+    } else {
+        // A list whose date cannot be read (held for writing), or that cannot even be
+        // looked for, may well need the update: "you do not need it" would be the
+        // opposite of what is known.
+        const bool unknown =
+            report.outcome == kReplaceUnreadable || report.outcome == kReplaceNotSearched;
+        ShowMessage(outcome, unknown ? IDS_INSTALL_FAILED : IDS_NOT_SUPPORTED);
+        LOG_ERROR(" Quorlen:: Filereplace function Failed  OR As Version is Higher or Equal "
+                  "To the File being updated");
+    }
+
+    if (!DeleteFilesFromTemp(tempCopy))
+        LOG_ERROR("Deleting files from temp folder failed............");
 }
 
 // The steps between the logger's creation and its closing; a failed gate returns
@@ -103,37 +139,18 @@ void RunUpdate(PathBuffer& install, PathBuffer& target, PathBuffer& tempCopy, in
                    "there is no temp folder (GetTempPathA failed with error %lu).", error);
         return;
     }
-    CopyText(tempCopy, g_tempFolder);
-
+    // The staged file goes into a folder of the run's own: nothing that another
+    // account put in the temp folder can stop or steer it.
     StepFailure staging;
-    if (!ExtractTXT(&staging)) {  // the extractor has logged the cause
+    if (!MakeStagingFolder(g_tempFolder, &staging)) {
         SetOutcome(outcome, kOutcomeStopped,
-                   "the region list could not be staged in %s (%s failed with error %lu).",
-                   g_tempFolder, staging.step != nullptr ? staging.step : "an unnamed step",
-                   staging.error);
+                   "no staging folder could be made in %s (%s failed with error %lu).",
+                   g_tempFolder, staging.step, staging.error);
         return;
     }
-
-    ReplaceReport report;
-    int replacedResult = FileReplace(target, replaced, &report);
-    SetReplacementOutcome(outcome, target, report);
-    if (*replaced == 1) {
-        // The date matched; when the copy and its reboot-time fallback both failed the
-        // installed list is still the old one, and the user must not be told otherwise.
-        ShowMessage(outcome, replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
-    } else {
-        // A list whose date cannot be read (held for writing), or that cannot even be
-        // looked for, may well need the update: "you do not need it" would be the
-        // opposite of what is known.
-        const bool unknown =
-            report.outcome == kReplaceUnreadable || report.outcome == kReplaceNotSearched;
-        ShowMessage(outcome, unknown ? IDS_INSTALL_FAILED : IDS_NOT_SUPPORTED);
-        LOG_ERROR(" Quorlen:: Filereplace function Failed  OR As Version is Higher or Equal "
-                  "To the File being updated");
-    }
-
-    if (!DeleteFilesFromTemp(tempCopy))
-        LOG_ERROR("Deleting files from temp folder failed............");
+    CopyText(tempCopy, g_tempFolder);
+    UpdateFromStaging(target, tempCopy, replaced, outcome);
+    RemoveStagingFolder(tempCopy);
 }
 
 }  // namespace
@@ -142,6 +159,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // No system box may hold an unattended run: not "There is no disk in the drive", not
     // the crash dialog. A crash then leaves no box and no report.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    // The manifest binds the version 6 controls, which XP's user32 does not load by
+    // itself: without this the box never appears there.
+    InitCommonControls();
     PathBuffer install = {};   // the raw value, then the install directory, then its Data folder
     PathBuffer target = {};    // the Data folder, handed to the replacement
     PathBuffer tempCopy = {};  // the temp folder, handed to the clean-up

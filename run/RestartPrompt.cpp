@@ -3,6 +3,7 @@
 // modally where someone can see it. Arguments are ignored; the exit code is 0 whatever
 // the choice.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <new>
 
@@ -14,6 +15,8 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // No system box may hold a run where nobody watches (see the updater's WinMain).
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    // The dialog's version 6 controls, which XP's user32 does not load by itself.
+    InitCommonControls();
     g_logger = new (std::nothrow) Logger("Olvane_Quorlenlog_Zindra", "PatchUpdate");
     // Where nobody watches, the prompt would wait for ever and nobody could choose.
     if (SomeoneWatches())
