@@ -4,6 +4,7 @@
 #define QUORLEN_BASE_HANDLES_H
 
 #include <windows.h>
+#include <wincrypt.h>
 
 template <typename Traits>
 class ScopedWin {
@@ -85,6 +86,24 @@ struct EventSourceTraits {
     static bool Close(Type h) { return DeregisterEventSource(h) != FALSE; }
 };
 
+struct CryptProviderTraits {
+    using Type = HCRYPTPROV;
+    static Type Null() { return 0; }
+    static bool IsValid(Type p) { return p != 0; }
+    static bool Close(Type p) { return CryptReleaseContext(p, 0) != FALSE; }
+};
+
+// A mutex that this thread owns: released, then closed.
+struct OwnedMutexTraits {
+    using Type = HANDLE;
+    static Type Null() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static bool Close(Type h) {
+        const bool released = ReleaseMutex(h) != FALSE;
+        return CloseHandle(h) != FALSE && released;
+    }
+};
+
 // Memory from the process heap, for what has no fixed bound (a registry value, a
 // security descriptor).
 struct HeapTraits {
@@ -100,5 +119,7 @@ using ScopedKey = ScopedWin<KeyTraits>;        // RegOpenKeyExA
 using ScopedDesktop = ScopedWin<DesktopTraits>;          // OpenInputDesktop
 using ScopedEventSource = ScopedWin<EventSourceTraits>;  // RegisterEventSourceA
 using ScopedMemory = ScopedWin<HeapTraits>;              // HeapAlloc
+using ScopedCryptProvider = ScopedWin<CryptProviderTraits>;  // CryptAcquireContextA
+using ScopedOwnedMutex = ScopedWin<OwnedMutexTraits>;        // a mutex waited for
 
 #endif

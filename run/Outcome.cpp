@@ -6,6 +6,7 @@
 #include "QuorlenVersion.h"
 #include "base/Handles.h"
 #include "base/Platform.h"
+#include "base/Security.h"
 #include "base/Text.h"
 
 namespace {
@@ -14,22 +15,6 @@ namespace {
 // log's key; the viewer shows its "description cannot be found" preamble before the
 // text, and collectors read the text.
 const char kSource[] = "Quorlen";
-
-// A TOKEN_USER: a pointer and a SID of at most 68 bytes, with room to spare.
-union TokenUserBuffer {
-    TOKEN_USER user;
-    BYTE bytes[256];
-};
-
-// The SID of the process token's user, in *buffer; null when it cannot be read (the
-// event is then written without one).
-PSID TokenUserSid(TokenUserBuffer* buffer) {
-    ScopedHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return nullptr;
-    DWORD size = 0;
-    if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof *buffer, &size)) return nullptr;
-    return buffer->user.User.Sid;
-}
 
 const char* Opening(int id) {
     switch (id) {
@@ -78,6 +63,23 @@ void SetReplacementOutcome(RunOutcome* outcome, const char* target, const Replac
                        "The update could not be completed: %s failed with error %lu. The "
                        "installation is as it was: %s.",
                        step, error, target);
+        }
+        break;
+    case kReplaceListGone:
+        // Never "as it was": the list went (most often with the failed rename's first
+        // half), and only its copy is left.
+        if (report.renameError != 0) {
+            SetOutcome(outcome, kOutcomeFailed,
+                       "The update could not be completed: renaming the new list into place "
+                       "failed with error %lu, and the region list is gone; the new list waits "
+                       "as %s; run the update again to put it in place of %s.",
+                       report.renameError, report.waitingCopy, target);
+        } else {
+            SetOutcome(outcome, kOutcomeFailed,
+                       "The update could not be completed: %s failed with error %lu, and the "
+                       "region list is gone; the new list waits as %s; run the update again to "
+                       "put it in place of %s.",
+                       step, error, report.waitingCopy, target);
         }
         break;
     case kReplaceNotSearched:
