@@ -39,6 +39,8 @@ enum ReplaceOutcome {
     kReplaceDone,         // the list is the new one
     kReplaceWaiting,      // the new list waits beside it (waitingCopy) for the next start
     kReplaceFailed,       // the date matched, the list is as it was: failure
+    kReplaceListGone,     // the rename failed and the list is gone; its copy waits (waitingCopy)
+                          // for the next run: failure
 };
 struct ReplaceReport {
     int outcome = kReplaceNoPath;
@@ -47,8 +49,16 @@ struct ReplaceReport {
     // The error of the rename into place, when it was tried and failed (kReplaceWaiting,
     // kReplaceFailed); 0 when it was not tried.
     DWORD renameError = 0;
-    PathBuffer waitingCopy = {};  // kReplaceWaiting
+    PathBuffer waitingCopy = {};  // kReplaceWaiting, kReplaceListGone
 };
+
+// Makes a folder of the run's own, with a name nobody can guess, in folder (a temp
+// folder with its trailing backslash) and puts its path, with a trailing backslash, in
+// folder: 1. Else 0 with folder unchanged, and *failure names the call that failed.
+int MakeStagingFolder(PathBuffer& folder, StepFailure* failure);
+
+// Removes the (empty) staging folder: 1, or 0 after an Error record.
+int RemoveStagingFolder(const char* folder);
 
 // Writes the payload resource to g_tempFolder\vexo_regions.txt: 1 when all of it was
 // written, else 0, and *failure (when given) names the call that failed.

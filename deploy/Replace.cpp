@@ -4,11 +4,16 @@
 #include <windows.h>
 #include <string.h>
 
+#include "base/Files.h"
 #include "base/Handles.h"
+#include "base/Platform.h"
+#include "base/Security.h"
 #include "deploy/Deploy.h"
 #include "deploy/Payload.h"
 #include "deploy/RegionListPath.h"
+#include "deploy/Names.h"
 #include "deploy/Retry.h"
+#include "deploy/RunLock.h"
 #include "deploy/WaitingCopy.h"
 #include "log/Logger.h"
 
@@ -24,17 +29,20 @@ const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Removes a copy that will never take the list's place. A read-only bit (taken over
-// from the staged file) does not keep it. A folder of that name is not ours and stays,
-// and so does a copy that a move registered for the next start names: whichever run
-// registered it, that move needs it.
+// Removes a copy that will never take the list's place. A folder of that name is not
+// ours and stays, and so does a copy that a move registered for the next start names:
+// whichever run registered it, that move needs it.
 void RemoveCopy(const char* copy, const char* target) {
-    DWORD attributes = GetFileAttributesA(copy);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
     if (RestartMoveFor(copy, target) != kNoRestartMove) return;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesA(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
-    DeleteFileA(copy);
+    StepFailure unused;
+    FreeName(copy, &unused);
+}
+
+// Whether the list is still where it was. A replacing rename on SMB1 (and on FAT) is a
+// delete, then a rename: when the rename fails, the copy may be the only whole list left.
+bool ListIsThere(const char* target) {
+    const DWORD attributes = GetFileAttributesA(target);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 enum class ListDate { Superseded, Other, Unreadable };
@@ -68,6 +76,50 @@ ListDate CheckListDate(const char* path, SYSTEMTIME* utc, StepFailure* failure) 
     }
     LOG_MAIN_TRACE("%s%s", kVersionTag, "- Exiting");
     return result;
+}
+
+BOOL RegisterRestartMove(const char* copy, const char* target) {
+    return MoveFileExA(copy, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The rename over the list failed and the list is gone (or cannot be seen): the copy is
+// the only whole list left and is never removed. It takes the empty place now, or at the
+// next start; else it waits for the next run, which finishes such a cut rename.
+// registered: its move for the next start is there already (or cannot be made).
+int KeepForGoneList(const char* target, const char* copy, bool registered, ReplaceReport* report) {
+    // Never over a list: one that appeared meanwhile has a date that nobody checked.
+    if (RetryWhileHeld([&] { return g_moveFileEx(copy, target, MOVEFILE_WRITE_THROUGH); })) {
+        report->outcome = kReplaceDone;
+        return 1;
+    }
+    report->failure.Set("MoveFileExA (into the list's empty place)");
+    CopyText(report->waitingCopy, copy);
+    const bool moves = registered ? RestartMoveFor(copy, target) == kRestartMove
+                                  : VolumeAtRestart(target) == kVolumeThere &&
+                                        RegisterRestartMove(copy, target);
+    report->outcome = moves ? kReplaceWaiting : kReplaceListGone;
+    return moves ? 1 : 0;
+}
+
+// A step after the whole copy was made failed (*report names it). With the list there,
+// the installation is left exactly as it was. Without it, whoever took it, the copy is
+// all that is left of the list and stays for the next run.
+int GiveUp(const char* target, const char* copy, bool readOnly, ReplaceReport* report) {
+    if (!ListIsThere(target)) {
+        report->outcome = kReplaceListGone;
+        CopyText(report->waitingCopy, copy);
+        return 0;
+    }
+    RemoveCopy(copy, target);
+    if (readOnly) SetReadOnly(target, true);
+    return 0;
+}
+
+// Gives the copy the list's DACL before it takes the list's place. Where this machine
+// keeps the permissions they are set exactly and checked; on a network volume the server
+// decides them and may refuse the call, so they are set only where they differ.
+int GiveListDacl(const char* target, const char* copy, StepFailure* failure) {
+    return CopyDacl(target, copy, VolumeAtRestart(target) != kVolumeNetwork, failure);
 }
 
 // The part of a replacement that runs while the search is open: the date test, the
@@ -119,30 +171,29 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
 
     // The bit is cleared only now that the new list is about to take the list's place,
     // and put back when it does not.
+    // Through a handle that found the list with one name only: a list that is also
+    // another file's name keeps its bit, and the rename over it then fails safely.
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly && !SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    if (readOnly && !SetReadOnly(target, false)) {
         failure->Set("SetFileAttributesA");
         LOG_ERROR("%s%s", kReplaceTag, "SetFileAttribute failed");
-        RemoveCopy(source, target);
-        return 0;
+        return GiveUp(target, source, false, report);
     }
 
     // A rename gives the new list the copy's permissions, inherited from the folder;
     // the old list's own may be what lets the device software write it. An earlier
     // run's copy got them when it was made. Taken after the bit is cleared: where the
     // permissions carry the read-only bit too, the new list must not inherit it.
-    if (!earlier && !CopyDacl(target, source, failure)) {
+    if (!earlier && !GiveListDacl(target, source, failure)) {
         LOG_ERROR("%s%s failed", kReplaceTag, failure->step);
-        RemoveCopy(source, target);
-        if (readOnly) SetFileAttributesA(target, attributes);
-        return 0;
+        return GiveUp(target, source, readOnly, report);
     }
 
     // One rename within the folder: the list is the old one or the new one, never a
     // part of either, and it takes the copy's (the staged file's) attributes. A scanner
     // that still holds the fresh copy is waited for.
     if (RetryWhileHeld([&] {
-            return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            return g_moveFileEx(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         })) {
         report->outcome = kReplaceDone;
         return 1;
@@ -153,6 +204,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     // already waits beside it for the system to move it at the next start.
     LOG_ERROR("%s%s%s", kReplaceTag, target,
               "Copying file failed since  file is in use by other applications");
+    if (!ListIsThere(target)) return KeepForGoneList(target, source, earlier, report);
     const int volume = VolumeAtRestart(target);
     if (volume != kVolumeThere) {
         // The system moves files at the next start before the network is up, and before
@@ -161,8 +213,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
                             ? "registering the restart move onto a network volume"
                             : "registering the restart move onto a subst drive";
         failure->error = ERROR_NOT_SUPPORTED;
-    } else if (earlier ||
-               MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    } else if (earlier || RegisterRestartMove(source, target)) {
         report->outcome = kReplaceWaiting;
         CopyText(report->waitingCopy, source);
         return 1;
@@ -170,10 +221,8 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
         failure->Set("MoveFileExA (delayed until the restart)");
     }
     LOG_ERROR("%s%s%s", kReplaceTag, target, "MoveFileEx failed");
-    // Nothing will ever move it: leave the installation exactly as it was.
-    RemoveCopy(source, target);
-    if (readOnly) SetFileAttributesA(target, attributes);
-    return 0;
+    // Nothing will ever move it.
+    return GiveUp(target, source, readOnly, report);
 }
 
 // No list, but its whole copy beside it: a replacing rename on FAT (a delete, then a
@@ -205,6 +254,15 @@ int Replace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report) {
         LOG_MAIN_TRACE("%s %s  %s", kReplaceTag, "PathAppend Failed for :", dataFolder);
         return 0;
     }
+
+    // From the date test to the end of the replacement, one run at a time; never across
+    // a box. Whoever holds the name for ever delays the update, and stops nothing.
+    ScopedOwnedMutex lock;
+    StepFailure unlocked;
+    if (!TakeRunLock(&lock, &unlocked))
+        LOG_ERROR("%s %s %s: %s failed with error %lu; going on without it", kReplaceTag,
+                  "Another run may be replacing the list: no hold on", kRunLockName,
+                  unlocked.step, unlocked.error);
 
     WIN32_FIND_DATAA found;
     ScopedFind search(FindFirstFileA(dataFolder, &found));
@@ -249,10 +307,23 @@ int WriteCopy(const char* copy, const char* target, const char* staged, StepFail
         return 0;
     }
     // A file of our own, never one that is already there: opening a hard link planted
-    // under the copy's name would write wherever it points. Deleting removes only the
-    // name; what cannot be deleted makes creation fail.
+    // under the copy's name would write wherever it points. What cannot be set aside
+    // makes creation fail.
     RemoveCopy(copy, target);
-    ScopedHandle file(CreateFileA(copy, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // Only the run's account and SYSTEM until it has the list's own permissions: in a
+    // folder where users may create files, the folder's grants would let them open the
+    // fresh copy for writing, and keep that handle. On a network volume the server
+    // decides.
+    OwnSecurity own;
+    SECURITY_ATTRIBUTES* security = nullptr;
+    if (VolumeAtRestart(target) != kVolumeNetwork) {
+        if (!MakeOwnSecurity(&own, kForRunAccount, GENERIC_ALL, false)) {
+            failure->Set("building the copy's DACL");
+            return 0;
+        }
+        security = &own.attributes;
+    }
+    ScopedHandle file(CreateFileA(copy, GENERIC_WRITE, 0, security, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         failure->Set("CreateFileA (the copy)");

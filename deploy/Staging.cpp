@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <string.h>
 
+#include "base/Files.h"
 #include "base/Handles.h"
+#include "base/Security.h"
 #include "deploy/Deploy.h"
 #include "deploy/Payload.h"
 #include "deploy/RegionListPath.h"
@@ -16,6 +18,10 @@ namespace {
 
 const char kExtractTag[] = "Quorlen::ExtractTXT";
 const char kDeleteTag[] = "Quorlen::DeleteFilesFromTemp";
+// Hex digits of the staging folder's name: short, so that a long temp path still has
+// room for the file, and far too many names to make them all first.
+const size_t kStagingNameDigits = 12;
+const int kStagingTries = 8;
 
 int WritePayload(StepFailure* failure) {
     const void* bytes = nullptr;
@@ -44,10 +50,8 @@ int WritePayload(StepFailure* failure) {
         return 0;
     }
 
-    // A file of our own, never one that is already there: others may write the temp
-    // folder (LocalSystem's is %WINDIR%\Temp), and opening their file, or a hard link
-    // they planted, would write where they choose. Deleting removes only the name; a
-    // stale copy that cannot be deleted (read-only, held open) makes creation fail.
+    // The folder is the run's own (see MakeStagingFolder): nothing of another account's
+    // is in it, and what an earlier staging left there is replaced.
     DeleteFileA(staged);
     ScopedHandle file(CreateFileA(staged, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -70,6 +74,46 @@ int WritePayload(StepFailure* failure) {
 }
 
 }  // namespace
+
+int MakeStagingFolder(PathBuffer& folder, StepFailure* failure) {
+    // Only the run's account and SYSTEM: in LocalSystem's temp folder, %WINDIR%\Temp,
+    // every user may create entries, and an inherited grant would let them into this one.
+    OwnSecurity own;
+    if (!MakeOwnSecurity(&own, kForRunAccount, GENERIC_ALL, true)) {
+        failure->Set("building the staging folder's DACL");
+        return 0;
+    }
+    for (int tries = 1;; ++tries) {
+        char name[kStagingNameDigits + 1];
+        PathBuffer candidate;
+        if (!RandomHex(name, sizeof name, kStagingNameDigits)) {
+            failure->Set("CryptGenRandom");
+            return 0;
+        }
+        CopyText(candidate, folder);
+        if (!AppendPath(candidate, name) || !AppendText(candidate, "\\")) {
+            failure->step = "forming the staging folder's path";
+            failure->error = ERROR_FILENAME_EXCED_RANGE;
+            return 0;
+        }
+        if (CreateDirectoryA(candidate, &own.attributes)) {
+            CopyText(folder, candidate);
+            return 1;
+        }
+        // A name that somebody made first is simply not ours: draw another.
+        if (GetLastError() != ERROR_ALREADY_EXISTS || tries == kStagingTries) {
+            failure->Set("CreateDirectoryA (the staging folder)");
+            return 0;
+        }
+    }
+}
+
+int RemoveStagingFolder(const char* folder) {
+    if (RemoveDirectoryA(folder)) return 1;
+    const DWORD error = GetLastError();
+    LOG_ERROR("Failed to Delete folder %s. Error %d ", folder, static_cast<int>(error));
+    return 0;
+}
 
 int ExtractTXT(StepFailure* failure) {
     LOG_MAIN_TRACE("%s %s", kExtractTag, "- Entering");

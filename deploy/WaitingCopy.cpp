@@ -187,7 +187,7 @@ bool SameDacl(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b) {
     return true;
 }
 
-int CopyDacl(const char* from, const char* to, StepFailure* failure) {
+int CopyDacl(const char* from, const char* to, bool exactly, StepFailure* failure) {
     PathBuffer root;
     bool unc = false;
     DWORD flags = 0;
@@ -200,14 +200,19 @@ int CopyDacl(const char* from, const char* to, StepFailure* failure) {
     }
     ScopedMemory wanted;
     if (!ReadDacl(from, &wanted, failure)) return 0;
+    ScopedMemory own;
+    StepFailure ownUnread;
     // Usually both only inherit from the folder: then nothing is set, and an account that
     // may change files but not their permissions can still replace the list. A copy whose
     // own DACL cannot be read is simply given the list's.
-    ScopedMemory own;
-    StepFailure ownUnread;
-    if (ReadDacl(to, &own, &ownUnread) && SameDacl(wanted.Get(), own.Get())) return 1;
+    if (!exactly && ReadDacl(to, &own, &ownUnread) && SameDacl(wanted.Get(), own.Get())) return 1;
     if (!SetFileSecurityA(to, DACL_SECURITY_INFORMATION, wanted.Get())) {
         failure->Set("SetFileSecurityA");
+        return 0;
+    }
+    if (exactly && (!ReadDacl(to, &own, &ownUnread) || !SameDacl(wanted.Get(), own.Get()))) {
+        failure->step = "checking the copy's DACL against the list's";
+        failure->error = ownUnread.step != nullptr ? ownUnread.error : ERROR_INVALID_ACL;
         return 0;
     }
     return 1;

@@ -29,9 +29,10 @@ int VolumeAtRestart(const char* path);
 // protected from inheritance or neither. False for anything else.
 bool SameDacl(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b);
 
-// Gives the file named by to the DACL of the file named by from, unless it has that
-// DACL already (SameDacl): 1, also when from's volume keeps no ACLs (FAT) and there is
-// nothing to give. Else 0, and *failure names the call that failed.
-int CopyDacl(const char* from, const char* to, StepFailure* failure);
+// Gives the file named by to the DACL of the file named by from: 1, also when from's
+// volume keeps no ACLs (FAT) and there is nothing to give. exactly: always set, then read
+// back and compared (SameDacl); else set only where it differs. 0 otherwise, and
+// *failure names the call that failed.
+int CopyDacl(const char* from, const char* to, bool exactly, StepFailure* failure);
 
 #endif
