@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mbstring.h>
 
+#include "base/Files.h"
 #include "base/Text.h"
 
 namespace {
@@ -31,6 +32,13 @@ int CheckLogConfig() {
     // The zeros behind the formatted line close the one-line block.
     char sizeLines[260] = {};
     FormatText(sizeLines, sizeof sizeLines - 1, "FILESIZE=%d", kDefaultMaxLogSize);
+
+    // Seeding through a hard link would write another file: such a file is not ours.
+    PathBuffer path;
+    const UINT length = GetWindowsDirectoryA(path, kPathSize);
+    if (length == 0 || length >= kPathSize || !AppendPath(path, kLogConfigFile) ||
+        HasOtherNames(path))
+        return 0;
 
     if (!WritePrivateProfileSectionA("Signature", kSignatureLines, kLogConfigFile)) return 0;
     if (!WritePrivateProfileSectionA("Modules", kModuleLines, kLogConfigFile)) return 0;

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/Files.h"
 #include "base/Handles.h"
 #include "base/Text.h"
 #include "log/LogConfig.h"
@@ -84,7 +85,9 @@ Logger::Logger(const char* module, const char* prefix)
         InterlockedExchange(&enabled, 0);
         return;
     }
-    stream = fopen(logPath, "a+");
+    // A log that is also another file's name would append to that file, wherever the
+    // link points: no log for this run then.
+    if (!HasOtherNames(logPath)) stream = fopen(logPath, "a+");
     if (stream == nullptr) InterlockedExchange(&enabled, 0);
 }
 
