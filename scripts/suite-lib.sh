@@ -54,6 +54,9 @@ run_updater() {
     updater_rc=$?
 }
 
+# The staging folders that runs left in a temp folder (Unix path): 12 hex digits each.
+staging_left() { find "$1" -mindepth 1 -maxdepth 1 -type d -regextype egrep -regex '.*/[0-9a-f]{12}' 2>/dev/null; }
+
 describe_list() {
     local f=$1
     if [ -f "$f" ]; then

@@ -3,7 +3,10 @@
 #include "tests/deploy/DeployFixture.h"
 
 #include "base/Handles.h"
+#include "base/Platform.h"
+#include "base/Seam.h"
 #include "deploy/WaitingCopy.h"
+#include "run/Outcome.h"
 
 namespace {
 
@@ -15,6 +18,38 @@ const char kNewer[] = "Error|Quorlen::FileReplace Version of File is Equal To or
 const char kInUse[] = "Copying file failed since  file is in use by other applications";
 
 using Lines = std::vector<std::string>;
+
+// A replacing rename as SMB1 (and FAT) carries it out: the target is deleted, then the
+// rename fails, here as when the connection drops. The plain rename may go on or fail too.
+BOOL WINAPI DeleteThenFail(LPCSTR from, LPCSTR to, DWORD flags) {
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0) return MoveFileExA(from, to, flags);
+    DeleteFileA(to);
+    SetLastError(ERROR_NETNAME_DELETED);
+    return FALSE;
+}
+BOOL WINAPI DeleteThenFailEveryRename(LPCSTR, LPCSTR to, DWORD flags) {
+    if (flags & MOVEFILE_REPLACE_EXISTING) DeleteFileA(to);
+    SetLastError(ERROR_NETNAME_DELETED);
+    return FALSE;
+}
+
+// A list of pending renames that is not a list of strings: the system refuses to add to
+// it, as a move onto a network volume is refused. Removed again when it goes.
+class ScopedRefusedRestartMoves {
+public:
+    ScopedRefusedRestartMoves() {
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, qt::kSessionManager, 0, nullptr,
+                                                 0, KEY_ALL_ACCESS, nullptr, key_.Receive(), nullptr));
+        const DWORD notAList = 1;
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegSetValueExA(key_.Get(), "PendingFileRenameOperations", 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&notAList), sizeof notAList));
+    }
+    ~ScopedRefusedRestartMoves() { RegDeleteValueA(key_.Get(), "PendingFileRenameOperations"); }
+
+private:
+    ScopedKey key_;
+};
 
 struct Outcome {
     int result;
@@ -250,7 +285,7 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
         ASSERT_TRUE(qt::RemoveTree(kWaiting));
         InstallOldList(kDataFolder);
         ASSERT_TRUE(SetFileAttributesA(kTarget, installedAttributes));
-        ScopedKey session;
+        std::unique_ptr<ScopedRefusedRestartMoves> refused;
         if (c.fault == kCopySquatted) {
             ASSERT_TRUE(qt::CreateFolders(kWaiting));
         }
@@ -260,21 +295,11 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
             changed[100] ^= 0x20;
             ASSERT_TRUE(qt::WriteFileBytes(Staged(), changed));
         }
-        if (c.fault == kMoveRefused) {
-            // A list of pending renames that is not a list of strings: the system
-            // refuses to add to it.
-            ASSERT_EQ(ERROR_SUCCESS,
-                      RegCreateKeyExA(HKEY_LOCAL_MACHINE, qt::kSessionManager, 0, nullptr, 0,
-                                      KEY_ALL_ACCESS, nullptr, session.Receive(), nullptr));
-            const DWORD notAList = 1;
-            ASSERT_EQ(ERROR_SUCCESS,
-                      RegSetValueExA(session.Get(), "PendingFileRenameOperations", 0, REG_DWORD,
-                                     reinterpret_cast<const BYTE*>(&notAList), sizeof notAList));
-        }
+        if (c.fault == kMoveRefused) refused = std::make_unique<ScopedRefusedRestartMoves>();
         qt::DebugOutputCapture debug;
         Outcome o = c.fault == kListHeld || c.fault == kMoveRefused ? ReplaceWhileRead(kDataFolder)
                                                                       : Replace(kDataFolder);
-        if (session.IsValid()) RegDeleteValueA(session.Get(), "PendingFileRenameOperations");
+        refused.reset();
         EXPECT_EQ(c.result, o.result);
         EXPECT_EQ(1, o.flag);
         Lines expected{kReplaceEntering, kCheckEntering, kCheckExiting};
@@ -311,6 +336,63 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
     }
 }
 
+TEST_F(ReplaceTest, AListGoneWithAFailedRenameKeepsItsCopy) {
+    // After a failed rename the list may be gone: its copy is then all that is left, and
+    // nothing may remove it. It takes the empty place now, at the restart, or in the next
+    // run; and nobody is told that the installation is as it was.
+    const struct {
+        const char* name;
+        MoveFileExFn move;
+        bool restartRefused;
+        int result;
+        int outcome;
+    } cases[] = {
+        {"the plain rename puts the copy in place", DeleteThenFail, false, 1, kReplaceDone},
+        {"every rename fails: the restart moves it", DeleteThenFailEveryRename, false, 1,
+         kReplaceWaiting},
+        {"no restart move either: the next run moves it", DeleteThenFailEveryRename, true, 0,
+         kReplaceListGone},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        qt::ClearPendingRenames();
+        ASSERT_TRUE(qt::RemoveTree(kWaiting));
+        InstallOldList(kDataFolder);
+        PathBuffer folder;
+        SetFolder(folder, kDataFolder);
+        int flag = 0;
+        ReplaceReport report;
+        {
+            ScopedSeam<MoveFileExFn> seam(g_moveFileEx, c.move);
+            std::unique_ptr<ScopedRefusedRestartMoves> refused;
+            if (c.restartRefused) refused = std::make_unique<ScopedRefusedRestartMoves>();
+            EXPECT_EQ(c.result, FileReplace(folder, &flag, &report));
+        }
+        EXPECT_EQ(1, flag);
+        EXPECT_EQ(c.outcome, report.outcome);
+        RunOutcome outcome;
+        SetReplacementOutcome(&outcome, kTarget, report);
+        EXPECT_EQ(std::string::npos, std::string(outcome.text).find("as it was")) << outcome.text;
+        if (c.outcome == kReplaceDone) {
+            EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+            EXPECT_FALSE(qt::FileExists(kWaiting));
+            continue;
+        }
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kWaiting));
+        if (c.outcome == kReplaceListGone) {
+            EXPECT_EQ(kOutcomeFailed, outcome.id);
+            EXPECT_NE(std::string::npos, std::string(outcome.text).find("the region list is gone"))
+                << outcome.text;
+        }
+        // The next run, on a PC that has not restarted, finds the copy alone.
+        SetFolder(folder, kDataFolder);
+        EXPECT_EQ(1, FileReplace(folder, &flag, &report));
+        EXPECT_EQ(kReplaceDone, report.outcome);
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+        EXPECT_FALSE(qt::FileExists(kWaiting));
+    }
+}
+
 TEST_F(ReplaceTest, RefusesPathsThatDoNotFit) {
     const std::string prefix = "Main Trace|Quorlen::FileReplace PathAppend Failed for :  ";
     const std::string nearBufferSize = "C:\\" + std::string(1016, 'p') + "\\";
@@ -344,7 +426,7 @@ TEST_F(ReplaceTest, CopiesBesideTheTarget) {
     const std::string longTarget = "C:\\" + std::string(1015, 'p') + "\\x";  // 1020 characters
     // What already stands under the copy's name: a stale copy is replaced; a hard link is
     // not followed; one whose move is registered for the next start belongs to that move.
-    enum Before { kNothing, kStale, kLink, kRegistered };
+    enum Before { kNothing, kStale, kLink, kReadOnlyLink, kHeldStale, kRegistered };
     const std::string victim = "C:\\QuorlenTest\\victim.txt";
     const struct {
         const char* name;
@@ -357,6 +439,10 @@ TEST_F(ReplaceTest, CopiesBesideTheTarget) {
         {"target without a separator", "vexo_regions.txt", "vexo_regions.txt.new", kNothing},
         {"stale copy overwritten", kTarget, kWaiting, kStale},
         {"hard link planted", kTarget, kWaiting, kLink},
+        // Its bit is the victim's: cleared through the link, the victim could be written.
+        {"read-only hard link planted", kTarget, kWaiting, kReadOnlyLink},
+        // A backup program holds it, letting it be deleted: the name is still free at once.
+        {"stale copy held with delete sharing", kTarget, kWaiting, kHeldStale},
         {"stale copy with its move registered", kTarget, "", kRegistered},
         {"copy path does not fit", longTarget, "", kNothing},
     };
@@ -369,8 +455,19 @@ TEST_F(ReplaceTest, CopiesBesideTheTarget) {
         if (c.before == kStale || c.before == kRegistered) {
             ASSERT_TRUE(qt::WriteFileBytes(kWaiting, kOldList));
         }
-        if (c.before == kLink) {
+        if (c.before == kLink || c.before == kReadOnlyLink) {
             ASSERT_TRUE(CreateHardLinkA(kWaiting, victim.c_str(), nullptr));
+        }
+        if (c.before == kReadOnlyLink) {
+            ASSERT_TRUE(SetFileAttributesA(victim.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        ScopedHandle holder;
+        if (c.before == kHeldStale) {
+            ASSERT_TRUE(qt::WriteFileBytes(kWaiting, kOldList));
+            holder = ScopedHandle(CreateFileA(kWaiting, GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(holder.IsValid());
         }
         if (c.before == kRegistered) {
             ASSERT_TRUE(MoveFileExA(kWaiting, kTarget,
@@ -389,6 +486,11 @@ TEST_F(ReplaceTest, CopiesBesideTheTarget) {
             EXPECT_EQ(Staged(), source);
         }
         EXPECT_EQ(kOldList, qt::ReadFileBytes(victim));
+        if (c.before == kReadOnlyLink) {
+            EXPECT_NE(0u, GetFileAttributesA(victim.c_str()) & FILE_ATTRIBUTE_READONLY);
+            SetFileAttributesA(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        holder.Close();
         if (c.before == kRegistered) {
             EXPECT_EQ(kOldList, qt::ReadFileBytes(kWaiting));
         }

@@ -115,7 +115,8 @@ TEST_F(BadInput, LongTemporaryFolders) {
         qt::UpdaterRun run = qt::RunUpdater({"TMP=" + temp, "TEMP=" + temp});
 
         ExpectWhole(run);
-        bool staged = temp.size() + 1 + strlen("vexo_regions.txt") < MAX_PATH;
+        // The staged file goes into a folder of 12 characters of the run's own.
+        bool staged = temp.size() + 1 + 12 + 1 + strlen("vexo_regions.txt") < MAX_PATH;
         if (staged) {
             EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
             EXPECT_EQ(qt::ExpectedRegionList(), Installed());
@@ -177,7 +178,9 @@ TEST_F(BadInput, LogPathThatIsAFolder) {
 
 // A staged file that cannot be replaced: still held, without sharing, by an earlier run.
 // (A read-only bit alone does not stop Wine when it runs as root.)
-TEST_F(BadInput, StagedFileThatCannotBeReplaced) {
+TEST_F(BadInput, StagedNameHeldInTheTempFolder) {
+    // Another program holds a file of the staged name in the temp folder, sharing
+    // nothing: the run stages in a folder of its own and leaves that file as it was.
     InstallSuite();
     ASSERT_TRUE(qt::WriteFileBytes(StagedPath(), "stale"));
     HANDLE holder = CreateFileA(StagedPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
@@ -188,13 +191,10 @@ TEST_F(BadInput, StagedFileThatCannotBeReplaced) {
     CloseHandle(holder);
 
     ExpectWhole(run);
-    EXPECT_TRUE(run.boxes.empty());
-    EXPECT_EQ(kOldList, Installed());
+    EXPECT_EQ(std::vector<std::wstring>{kTextCompleted}, run.boxes);
+    EXPECT_EQ(qt::ExpectedRegionList(), Installed());
     EXPECT_EQ("stale", qt::ReadFileBytes(StagedPath()));
-    EXPECT_EQ((std::vector<std::string>{
-                  kRecordQueried,
-                  "Error|Quorlen::ExtractTXT Invalid File Handle Value While Creating File  "}),
-              qt::RecordLines());
+    EXPECT_EQ(std::vector<std::string>{kRecordQueried}, qt::RecordLines());
 }
 
 }  // namespace

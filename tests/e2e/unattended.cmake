@@ -2,6 +2,7 @@
 # scanner, and the outcome event of each kind of run: `ctest -L unattended` runs these alone.
 quorlen_row_tests(unattended.sh Unattended unattended 120
     CASES HiddenStationReplaces SecondDesktopWaits HiddenStationNoInstallation
-          HiddenStationCopyImpossible HiddenStationStagingFails ShownBoxReportsToo
+          HiddenStationCopyImpossible StagedNameTaken ShownBoxReportsToo
           RestartPromptHiddenStation BootDesktopReplaces BootDesktopRestartPrompt
-          UnpressedBoxReportsFirst ScannerHoldsTheCopy AlreadyNewList)
+          UnpressedBoxReportsFirst ScannerHoldsTheCopy AlreadyNewList OtherRunHoldsTheLock
+          StaleCopyHeldForDeletion)

@@ -15,7 +15,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/row-start.sh"
 
 list=$(installed_list)
 beside="$list.new"
-staged="$(prefix_dir)/drive_c/users/$(id -un)/Temp/vexo_regions.txt"
+temp="$(prefix_dir)/drive_c/users/$(id -un)/Temp"
+staged="$temp/vexo_regions.txt"  # where the staged file once went: others' now
 ini="$(prefix_dir)/drive_c/windows/Olvane_Quorlenlog_Zindra.ini"
 session='HKLM\System\CurrentControlSet\Control\Session Manager'
 events="$bench/unattended-events.txt"
@@ -25,7 +26,7 @@ cleanup() {
     [ -n "$holder" ] && { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; }
     wine_cmd reg delete "$suite_key" /f >/dev/null 2>&1
     wine_cmd reg delete "$session" /v PendingFileRenameOperations /f >/dev/null 2>&1
-    rm -rf "$(dirname "$(suite_data)")" "$staged" "$ini" "$events"
+    rm -rf "$(dirname "$(suite_data)")" "$staged" "$ini" "$events" $(staging_left "$temp")
     rm -f "$(log_file)"
 }
 cleanup
@@ -69,7 +70,7 @@ expect_nothing_pending() {
 # staged, and the box it could not show in the log (where the mask writes errors).
 expect_ended() {
     [ "$launcher" = "exit 0" ] || fail "the run did not end by itself with 0: '$launcher'"
-    [ ! -e "$staged" ] || fail "the staged file was left in the temp folder"
+    [ -z "$(staging_left "$temp")" ] || fail "a staging folder was left: $(staging_left "$temp")"
 }
 no_box_record() {
     records | grep -qxE '.*\[Error\],  Quorlen:: Failed to disply messagebox' ||
@@ -101,7 +102,7 @@ BootDesktopReplaces)
     log_mask 15
     unattended boot "$build/win64/Quorlen.exe"
     [ "$launcher" != timeout ] || fail "the run did not end by itself at boot"
-    [ ! -e "$staged" ] || fail "the staged file was left in the temp folder"
+    [ -z "$(staging_left "$temp")" ] || fail "a staging folder was left: $(staging_left "$temp")"
     no_box_record
     cmp -s "$payload" "$list" || fail "the list is not the payload"
     expect_event 1 0x0004 "The region list was replaced: $win_list."
@@ -145,7 +146,7 @@ ScannerHoldsTheCopy)
     grep -q '^held' "$bench/scanner.out" || fail "the scanner never caught the copy: $(cat "$bench/scanner.out")"
     [ "$box" = "Install Completed" ] || fail "box said '$box'"
     cmp -s "$payload" "$list" || fail "the list is not the payload"
-    [ ! -e "$staged" ] || fail "the staged file was left in the temp folder"
+    [ -z "$(staging_left "$temp")" ] || fail "a staging folder was left: $(staging_left "$temp")"
     expect_nothing_pending
     expect_event 1 0x0004 "The region list was replaced: $win_list."
     ;;
@@ -187,15 +188,62 @@ HiddenStationCopyImpossible)
     [ "$(md5sum <"$list")" = "$old" ] || fail "the list changed"
     expect_event 4 0x0001 "The installation is as it was: $win_list."
     ;;
-HiddenStationStagingFails)
+StagedNameTaken)
+    # Another account's folder under the staged file's name in the temp folder: the run
+    # stages in a folder of its own and leaves it as it was.
     install_suite
-    old=$(md5sum <"$list")
     mkdir -p "$staged"
+    echo mine >"$staged/inside"
+    before=$(ls -lR --time-style=+%s "$staged"; cat "$staged/inside")
     unattended service "$build/win64/Quorlen.exe"
-    [ "$launcher" = "exit 0" ] || fail "the run did not end by itself with 0: '$launcher'"
-    [ -d "$staged" ] || fail "the folder in the staged file's place is gone"
-    [ "$(md5sum <"$list")" = "$old" ] || fail "the list changed"
-    expect_event 5 0x0001 "The run stopped before the installation was touched: the region list could not be staged"
+    expect_ended
+    cmp -s "$payload" "$list" || fail "the list is not the payload"
+    [ "$(ls -lR --time-style=+%s "$staged"; cat "$staged/inside")" = "$before" ] ||
+        fail "the planted folder changed"
+    expect_event 1 0x0004 "The region list was replaced: $win_list."
+    ;;
+OtherRunHoldsTheLock)
+    # Another run holds the PC-wide lock for 2 s, then for longer than the wait: the run
+    # waits, then replaces; or goes on after the wait, replaces, and says so in the log.
+    for hold in 2000 30000; do
+        install_suite
+        log_mask 1
+        rm -f "$(log_file)"
+        env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/FileHolder.exe" 'Global\Quorlen.RegionList' \
+            "$hold" mutex </dev/null >"$bench/holder.out" 2>&1 &
+        holder=$!
+        for _ in $(seq 100); do grep -q holding "$bench/holder.out" 2>/dev/null && break; sleep 0.1; done
+        start=$(date +%s%N)
+        unattended service "$build/win64/Quorlen.exe"
+        took=$(( ($(date +%s%N) - start) / 1000000 ))
+        kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; holder=
+        expect_ended
+        cmp -s "$payload" "$list" || fail "held $hold ms: the list is not the payload"
+        expect_event 1 0x0004 "The region list was replaced: $win_list."
+        waited="Another run may be replacing the list: no hold on Global\Quorlen.RegionList: waiting for the mutex failed with error 258; going on without it"
+        if [ $hold = 2000 ]; then
+            [ $took -ge 1500 ] || fail "the run did not wait for the other: $took ms"
+            ! records | grep -qF "$waited" || fail "the run went on without the lock: $(records)"
+        else
+            [ $took -ge 9500 ] && [ $took -lt 20000 ] || fail "the run took $took ms, not the 10 s wait"
+            records | grep -qF "$waited" || fail "no record of the run without the lock: $(records)"
+        fi
+    done
+    ;;
+StaleCopyHeldForDeletion)
+    # A backup program holds a stale copy beside the list, sharing its deletion, for a
+    # minute: the name is free at once, and the run replaces the list.
+    install_suite
+    echo stale >"$beside"
+    env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/FileHolder.exe" "$win_list.new" 60000 delete \
+        </dev/null >"$bench/holder.out" 2>&1 &
+    holder=$!
+    for _ in $(seq 100); do grep -q holding "$bench/holder.out" 2>/dev/null && break; sleep 0.1; done
+    unattended service "$build/win64/Quorlen.exe"
+    expect_ended
+    cmp -s "$payload" "$list" || fail "the list is not the payload"
+    expect_event 1 0x0004 "The region list was replaced: $win_list."
+    kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; holder=
     ;;
 ShownBoxReportsToo)
     # Someone watches: the box is shown as ever, and the event comes all the same.

@@ -1,6 +1,8 @@
 // Plays an on-access virus scanner: opens a file as soon as it can (the moment its
 // writer closes it) with read sharing only, prints "held", and holds it for a while.
-// Usage: Scanner.exe PATH HOLD_MS WAIT_MS
+// Usage: Scanner.exe PATH HOLD_MS WAIT_MS [DELETE]
+// With DELETE, it deletes that file once it holds PATH, as a share's server may take the
+// first half of a replacing rename (the delete) while the second one waits for the scanner.
 // Exits 0 once it held the file, 1 when the file never could be opened in WAIT_MS.
 #include <windows.h>
 
@@ -9,7 +11,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        fprintf(stderr, "usage: Scanner.exe PATH HOLD_MS WAIT_MS\n");
+        fprintf(stderr, "usage: Scanner.exe PATH HOLD_MS WAIT_MS [DELETE]\n");
         return 2;
     }
     const DWORD start = GetTickCount();
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
                                   0, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             printf("held\n");
+            if (argc > 4) printf("%s\n", DeleteFileA(argv[4]) ? "deleted" : "not deleted");
             fflush(stdout);
             Sleep(strtoul(argv[2], nullptr, 10));
             CloseHandle(file);
