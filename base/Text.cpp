@@ -5,6 +5,12 @@
 #include <stdio.h>
 #include <string.h>
 
+size_t TextLength(const char* text, size_t capacity) {
+    size_t length = 0;
+    while (length < capacity && text[length] != '\0') ++length;
+    return length;
+}
+
 int CopyText(char* dst, size_t capacity, const char* src) {
     if (capacity == 0) return 0;
     dst[0] = '\0';
@@ -13,7 +19,7 @@ int CopyText(char* dst, size_t capacity, const char* src) {
 
 int AppendText(char* dst, size_t capacity, const char* src) {
     if (capacity == 0) return 0;
-    size_t used = strnlen(dst, capacity);
+    size_t used = TextLength(dst, capacity);
     if (used == capacity) {  // unterminated: terminate what is there, append nothing
         dst[capacity - 1] = '\0';
         return 0;
@@ -49,7 +55,7 @@ int AppendPath(char* path, size_t capacity, const char* more) {
     if (capacity < MAX_PATH) return 0;
     // PathAppendA's contract covers inputs shorter than MAX_PATH only: it then writes
     // at most MAX_PATH characters.
-    if (strnlen(path, MAX_PATH) >= MAX_PATH || strnlen(more, MAX_PATH) >= MAX_PATH) return 0;
+    if (TextLength(path, MAX_PATH) >= MAX_PATH || TextLength(more, MAX_PATH) >= MAX_PATH) return 0;
     // PathAppendA empties the buffer when the result would not fit; callers log and go
     // on with the text they had, so put it back.
     char saved[MAX_PATH];

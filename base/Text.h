@@ -11,6 +11,11 @@
 constexpr size_t kPathSize = 1024;
 using PathBuffer = char[kPathSize];
 
+// The length of text, or capacity when no terminator comes before it: strnlen, which
+// Windows 2000's msvcrt.dll lacks. The runtime's static copy carries an unwind table that
+// nothing reads and that costs the release a section of its own.
+size_t TextLength(const char* text, size_t capacity);
+
 int CopyText(char* dst, size_t capacity, const char* src);
 int AppendText(char* dst, size_t capacity, const char* src);
 

@@ -33,7 +33,7 @@ int FreeName(const char* path, StepFailure* failure) {
         failure->Set("CryptGenRandom");
         return 0;
     }
-    if (!FormatText(aside, sizeof aside, "%s.%s", path, digits) || strnlen(aside, kPathSize) >= MAX_PATH) {
+    if (!FormatText(aside, sizeof aside, "%s.%s", path, digits) || TextLength(aside, kPathSize) >= MAX_PATH) {
         failure->step = "forming a name to set the file aside";
         failure->error = ERROR_FILENAME_EXCED_RANGE;
         return 0;

@@ -6,7 +6,7 @@
 
 int RegionListPath(PathBuffer& path, const char* folder) {
     // The folders come from the platform and the registry: never trust a terminator.
-    size_t length = strnlen(folder, kPathSize);
+    size_t length = TextLength(folder, kPathSize);
     if (length == kPathSize) {
         memcpy(path, folder, kPathSize - 1);
         path[kPathSize - 1] = '\0';

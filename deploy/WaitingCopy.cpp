@@ -43,7 +43,7 @@ const char* VolumeRoot(const char* path, PathBuffer& root, bool* unc) {
     }
     if (path[0] != '\\' || path[1] != '\\') return nullptr;
     *unc = true;
-    const size_t share = ThroughSeparator(path, strnlen(path, kPathSize), 4);
+    const size_t share = ThroughSeparator(path, TextLength(path, kPathSize), 4);
     if (share != 0) {
         FormatText(root, sizeof root, "%.*s", static_cast<int>(share), path);
     } else {
@@ -94,7 +94,7 @@ int ReadDacl(const char* path, ScopedMemory* descriptor, StepFailure* failure) {
 }  // namespace
 
 int WaitingCopyPath(const char* target, PathBuffer& copy) {
-    const size_t length = strnlen(target, kPathSize);
+    const size_t length = TextLength(target, kPathSize);
     const size_t folder = ThroughSeparator(target, length, 0);
     return length < kPathSize &&
            FormatText(copy, sizeof copy, "%.*s%s%s", static_cast<int>(folder), target,
