@@ -68,8 +68,9 @@ int ExtractTXT(StepFailure* failure = nullptr);
 int DeleteFilesFromTemp(const char* folder);
 
 // Appends vexo_regions.txt to dataFolder in place and, when that file's date matches,
-// replaces it: a checked copy of the list is made beside it, given the list's DACL and
-// renamed over it, or, when the rename fails (the list in use), that copy's move is
+// replaces it: a checked copy of the list is made beside it, the list itself is kept
+// beside it as vexo_regions.txt.old (its bytes, date, attributes and DACL; without it
+// nothing is replaced), the copy is given the list's DACL and renamed over it, or, when the rename fails (the list in use), that copy's move is
 // registered for the next start (never onto a network volume or a subst drive, where it
 // cannot happen). A copy whose move an earlier run registered is taken as it is. The
 // installed list is never written, only replaced whole; an absent one (the search says
@@ -85,6 +86,14 @@ int FileReplace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report = n
 
 // True only when the file's last-write date is 2004-12-03 in UTC.
 bool VersionCheck(const char* path);
+
+enum ListDate { kListSuperseded, kListOtherDate, kListUnreadable };
+
+// VersionCheck's test and records, with what it found: kListSuperseded (2004-12-03) or
+// kListOtherDate, with *utc the last-write date in UTC; kListUnreadable when the file
+// cannot be opened for reading with read sharing only (another program may be writing
+// it) or its date read, with *failure naming the call that failed.
+int CheckListDate(const char* path, SYSTEMTIME* utc, StepFailure* failure);
 
 // Writes the payload to vexo_regions.txt.new in target's folder (the current folder
 // when target has no backslash) as a new file, flushed to disk, with the attributes of

@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include "base/Handles.h"
 #include "deploy/Retry.h"
 #include "resources/resource.h"
 
@@ -18,11 +17,8 @@ int LoadPayload(const void** bytes, DWORD* size) {
     return kPayloadLoaded;
 }
 
-int FileHoldsPayload(const char* path) {
-    const void* payload = nullptr;
-    DWORD size = 0;
-    if (LoadPayload(&payload, &size) != kPayloadLoaded) return 0;
-
+int ReadWholeFile(const char* path, DWORD limit, ScopedMemory* bytes,
+                  BY_HANDLE_FILE_INFORMATION* info) {
     // Read access only, sharing reading and writing: a limited user may read the list,
     // and the device software may hold it open. A scanner that is still looking at a
     // fresh copy is waited for.
@@ -32,28 +28,41 @@ int FileHoldsPayload(const char* path) {
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         return file.IsValid();
     });
-    if (!file.IsValid()) return 0;
-    DWORD high = 0;
-    DWORD low = GetFileSize(file.Get(), &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
-    // A file that differs leaves an error of its own, for the report of what failed.
-    if (high != 0 || low != size) {
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), info)) return 0;
+    const DWORD size = info->nFileSizeLow;
+    if (info->nFileSizeHigh != 0 || size > limit) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return 0;
+    }
+    // One byte more than an empty file needs: a block of 0 bytes is no block to check.
+    *bytes = ScopedMemory(HeapAlloc(GetProcessHeap(), 0, size + 1));
+    DWORD got = 0;
+    if (!bytes->IsValid()) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    if (!ReadFile(file.Get(), bytes->Get(), size, &got, nullptr)) return 0;
+    if (got != size) {
         SetLastError(ERROR_INVALID_DATA);
         return 0;
     }
+    return 1;
+}
 
-    const char* expected = static_cast<const char*>(payload);
-    char chunk[4096];
-    DWORD checked = 0;
-    while (checked < size) {
-        DWORD want = size - checked < sizeof chunk ? size - checked : sizeof chunk;
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), chunk, want, &got, nullptr) || got != want) return 0;
-        if (memcmp(chunk, expected + checked, got) != 0) {
-            SetLastError(ERROR_INVALID_DATA);
-            return 0;
-        }
-        checked += got;
+int FileHolds(const char* path, const void* bytes, DWORD size, BY_HANDLE_FILE_INFORMATION* info) {
+    ScopedMemory read;
+    if (!ReadWholeFile(path, size, &read, info)) return 0;
+    // A file that differs leaves an error of its own, for the report of what failed.
+    if (info->nFileSizeLow != size || memcmp(read.Get(), bytes, size) != 0) {
+        SetLastError(ERROR_INVALID_DATA);
+        return 0;
     }
     return 1;
+}
+
+int FileHoldsPayload(const char* path) {
+    const void* payload = nullptr;
+    DWORD size = 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    return LoadPayload(&payload, &size) == kPayloadLoaded && FileHolds(path, payload, size, &info);
 }

@@ -22,6 +22,8 @@ namespace {
 const char kReplaceTag[] = "Quorlen::FileReplace";
 const char kVersionTag[] = "Quorlen::VersionCheck";
 const char kSameDriveTag[] = "Quorlen::CopyFileToSameDrive";
+// A region list is a few kilobytes: one larger than this is not read into memory.
+const DWORD kListLimit = 16 * 1024 * 1024;
 // What SetFileAttributesA can give a file; the staged file's other bits (encrypted,
 // compressed) are its folder's, not its own.
 const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
@@ -29,13 +31,15 @@ const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Removes a copy that will never take the list's place. A folder of that name is not
-// ours and stays, and so does a copy that a move registered for the next start names:
-// whichever run registered it, that move needs it.
-void RemoveCopy(const char* copy, const char* target) {
+// Removes a copy that will never take the list's place, and with it the superseded list
+// kept beside it (old, when given). A folder of that name is not ours and stays, and so
+// does a copy that a move registered for the next start names, with the list kept for
+// its undo: whichever run registered it, that move needs it.
+void RemoveCopy(const char* copy, const char* target, const char* old = nullptr) {
     if (RestartMoveFor(copy, target) != kNoRestartMove) return;
     StepFailure unused;
     FreeName(copy, &unused);
+    if (old != nullptr) FreeName(old, &unused);
 }
 
 // Whether the list is still where it was. A replacing rename on SMB1 (and on FAT) is a
@@ -45,13 +49,11 @@ bool ListIsThere(const char* target) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-enum class ListDate { Superseded, Other, Unreadable };
+}  // namespace
 
-// The date test with VersionCheck's records; *utc is the list's date when it could be
-// read, *failure the call that failed when not.
-ListDate CheckListDate(const char* path, SYSTEMTIME* utc, StepFailure* failure) {
+int CheckListDate(const char* path, SYSTEMTIME* utc, StepFailure* failure) {
     LOG_MAIN_TRACE("%s%s", kVersionTag, "- Entering");
-    ListDate result = ListDate::Unreadable;
+    int result = kListUnreadable;
     // Read sharing only: a file that another program has open for writing fails here
     // and is left alone.
     ScopedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -69,14 +71,16 @@ ListDate CheckListDate(const char* path, SYSTEMTIME* utc, StepFailure* failure) 
             LOG_ERROR("FileTimeToSystemTime Failed in IndividualFileCheck.");
         } else {
             // UTC on purpose: the superseded list carries this date wherever it is installed.
-            result = utc->wYear == 2004 && utc->wMonth == 12 && utc->wDay == 3 ? ListDate::Superseded
-                                                                              : ListDate::Other;
+            result = utc->wYear == 2004 && utc->wMonth == 12 && utc->wDay == 3 ? kListSuperseded
+                                                                              : kListOtherDate;
         }
         if (!file.Close()) LOG_ERROR("CloseHandle Failed in IndividualFileCheck.");
     }
     LOG_MAIN_TRACE("%s%s", kVersionTag, "- Exiting");
     return result;
 }
+
+namespace {
 
 BOOL RegisterRestartMove(const char* copy, const char* target) {
     return MoveFileExA(copy, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
@@ -104,13 +108,15 @@ int KeepForGoneList(const char* target, const char* copy, bool registered, Repla
 // A step after the whole copy was made failed (*report names it). With the list there,
 // the installation is left exactly as it was. Without it, whoever took it, the copy is
 // all that is left of the list and stays for the next run.
-int GiveUp(const char* target, const char* copy, bool readOnly, ReplaceReport* report) {
+// The list kept beside it (old, when there is one yet) goes with the copy.
+int GiveUp(const char* target, const char* copy, const char* old, bool readOnly,
+           ReplaceReport* report) {
     if (!ListIsThere(target)) {
         report->outcome = kReplaceListGone;
         CopyText(report->waitingCopy, copy);
         return 0;
     }
-    RemoveCopy(copy, target);
+    RemoveCopy(copy, target, old);
     if (readOnly) SetReadOnly(target, true);
     return 0;
 }
@@ -122,6 +128,111 @@ int GiveListDacl(const char* target, const char* copy, StepFailure* failure) {
     return CopyDacl(target, copy, VolumeAtRestart(target) != kVolumeNetwork, failure);
 }
 
+// The names under which the steps of writing a file beside the list fail.
+struct WriteSteps {
+    const char* create;
+    const char* write;
+    const char* time;
+    const char* flush;
+    const char* check;
+    const char* attributes;
+};
+const WriteSteps kCopySteps = {
+    "CreateFileA (the copy)", "WriteFile (the copy)", nullptr, "FlushFileBuffers (the copy)",
+    "checking the copy against the payload", "SetFileAttributesA (the copy)"};
+const WriteSteps kOldSteps = {
+    "CreateFileA (.old)", "WriteFile (.old)", "SetFileTime (.old)", "FlushFileBuffers (.old)",
+    "checking .old against the list", "SetFileAttributesA (.old)"};
+
+// Writes size bytes to path, beside the list at target, as a new file, flushed to disk,
+// with attributes and (when given) the last-write time *written, and checks it on disk:
+// 1, or 0 with no file of this call left and *failure named by steps.
+int WriteChecked(const char* path, const char* target, const void* bytes, DWORD size,
+                 DWORD attributes, const FILETIME* written, const WriteSteps& steps,
+                 StepFailure* failure) {
+    // A file of our own, never one that is already there: opening a hard link planted
+    // under the name would write wherever it points. What cannot be set aside makes
+    // creation fail.
+    RemoveCopy(path, target);
+    // Only the run's account and SYSTEM until it has the list's own permissions: in a
+    // folder where users may create files, the folder's grants would let them open the
+    // fresh file for writing, and keep that handle. On a network volume the server
+    // decides.
+    OwnSecurity own;
+    SECURITY_ATTRIBUTES* security = nullptr;
+    if (VolumeAtRestart(target) != kVolumeNetwork) {
+        if (!MakeOwnSecurity(&own, kForRunAccount, GENERIC_ALL, false)) {
+            failure->Set("building the copy's DACL");
+            return 0;
+        }
+        security = &own.attributes;
+    }
+    ScopedHandle file(CreateFileA(path, GENERIC_WRITE, 0, security, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        failure->Set(steps.create);
+        return 0;
+    }
+    DWORD done = 0;
+    bool whole = false;
+    if (!WriteFile(file.Get(), bytes, size, &done, nullptr) || done != size) {
+        failure->Set(steps.write);
+    } else if (written != nullptr && !SetFileTime(file.Get(), nullptr, nullptr, written)) {
+        failure->Set(steps.time);
+    } else if (!FlushFileBuffers(file.Get())) {
+        // On disk before anything relies on it: the lazy writer would leave a power cut
+        // a short or zero-filled file. Flushed through the handle that wrote it, since a
+        // scanner may hold the file as soon as it is closed.
+        failure->Set(steps.flush);
+    } else {
+        whole = true;
+    }
+    file.Close();
+    // Only a file that equals what it must hold may ever take the list's place; anything
+    // less is removed again (a full volume leaves an empty or short file).
+    BY_HANDLE_FILE_INFORMATION unused;
+    if (whole) {
+        if (!FileHolds(path, bytes, size, &unused)) {
+            failure->Set(steps.check);
+        } else if (!SetFileAttributesA(path,
+                                       attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL)) {
+            failure->Set(steps.attributes);
+        } else {
+            return 1;
+        }
+    }
+    RemoveCopy(path, target);
+    return 0;
+}
+
+// Keeps the list at target beside it as vexo_regions.txt.old (its path in old): its
+// bytes as read, its last-write time, attributes and DACL. One there already that holds
+// those bytes with that time, under one name, is kept as it is. 1, or 0 with no
+// vexo_regions.txt.old left and *failure naming the step.
+int KeepOldList(const char* target, PathBuffer& old, StepFailure* failure) {
+    ScopedMemory bytes;
+    BY_HANDLE_FILE_INFORMATION list, kept;
+    // The list's path fits MAX_PATH, and so does this name.
+    BesideList(target, kKeptSuffix, old);
+    if (!ReadWholeFile(target, kListLimit, &bytes, &list)) {
+        failure->Set("reading the region list");
+        return 0;
+    }
+    const DWORD size = list.nFileSizeLow;
+    const FILETIME* written = &list.ftLastWriteTime;
+    const bool same = FileHolds(old, bytes.Get(), size, &kept) && kept.nNumberOfLinks == 1 &&
+                      memcmp(&kept.ftLastWriteTime, written, sizeof *written) == 0;
+    if (!same && !WriteChecked(old, target, bytes.Get(), size,
+                               list.dwFileAttributes & kSettableAttributes, written, kOldSteps,
+                               failure))
+        return 0;
+    // As the copy gets them, and for the same reason: the list's own permissions may be
+    // what lets the device software write it.
+    if (GiveListDacl(target, old, failure)) return 1;
+    RemoveCopy(old, target);
+    return 0;
+}
+
 // The part of a replacement that runs while the search is open: the date test, the
 // copy beside the list, and the step into place or its reboot-time fallback. The
 // installed list is never written: it is the old list until a rename in its own
@@ -129,14 +240,14 @@ int GiveListDacl(const char* target, const char* copy, StepFailure* failure) {
 int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceReport* report) {
     StepFailure* failure = &report->failure;
     switch (CheckListDate(target, &report->date, failure)) {
-    case ListDate::Superseded:
+    case kListSuperseded:
         break;
-    case ListDate::Unreadable:
+    case kListUnreadable:
         report->outcome = kReplaceUnreadable;
         LOG_ERROR("%s %s", kReplaceTag, "Version of File is Equal To or Higher");
         *replaced = 0;
         return 0;
-    case ListDate::Other:
+    case kListOtherDate:
         // A list of another date that already is the new one: the update was done, by
         // an earlier run or otherwise. The user's box and the records stay as they are.
         report->outcome = FileHoldsPayload(target) ? kReplaceAlreadyNew : kReplaceOtherDate;
@@ -160,13 +271,22 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     // that an earlier run left there with its move registered belongs to that move: it
     // is taken as it is, never rewritten, registered again or removed.
     PathBuffer copy;
-    const bool earlier = WaitingCopyPath(target, copy) && FileHoldsPayload(copy) &&
+    const bool earlier = BesideList(target, kWaitingSuffix, copy) && FileHoldsPayload(copy) &&
                          RestartMoveFor(copy, target) == kRestartMove;
     if (earlier) {
         CopyText(source, copy);
     } else if (!CopyFileToSameDrive(target, source, failure)) {
         LOG_ERROR("%s%s", kReplaceTag, "CopyFileToSameDrive failed");
         return 0;
+    }
+
+    // The list that the new one supersedes stays beside it, whole, for an undo that puts
+    // it back in one rename; without it nothing is replaced. Taken before the bit is
+    // cleared: it carries the list's attributes as they are.
+    PathBuffer old;
+    if (!KeepOldList(target, old, failure)) {
+        LOG_ERROR("%s%s failed", kReplaceTag, failure->step);
+        return GiveUp(target, source, nullptr, false, report);
     }
 
     // The bit is cleared only now that the new list is about to take the list's place,
@@ -177,7 +297,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     if (readOnly && !SetReadOnly(target, false)) {
         failure->Set("SetFileAttributesA");
         LOG_ERROR("%s%s", kReplaceTag, "SetFileAttribute failed");
-        return GiveUp(target, source, false, report);
+        return GiveUp(target, source, old, false, report);
     }
 
     // A rename gives the new list the copy's permissions, inherited from the folder;
@@ -186,7 +306,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     // permissions carry the read-only bit too, the new list must not inherit it.
     if (!earlier && !GiveListDacl(target, source, failure)) {
         LOG_ERROR("%s%s failed", kReplaceTag, failure->step);
-        return GiveUp(target, source, readOnly, report);
+        return GiveUp(target, source, old, readOnly, report);
     }
 
     // One rename within the folder: the list is the old one or the new one, never a
@@ -222,7 +342,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     }
     LOG_ERROR("%s%s%s", kReplaceTag, target, "MoveFileEx failed");
     // Nothing will ever move it.
-    return GiveUp(target, source, readOnly, report);
+    return GiveUp(target, source, old, readOnly, report);
 }
 
 // No list, but its whole copy beside it: a replacing rename on FAT (a delete, then a
@@ -230,7 +350,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
 // 1 when the copy is now the list; 0 when there was no such copy or it could not move.
 int FinishCutRename(const char* target, int* replaced, ReplaceReport* report) {
     PathBuffer copy;
-    if (!WaitingCopyPath(target, copy) || !FileHoldsPayload(copy)) return 0;
+    if (!BesideList(target, kWaitingSuffix, copy) || !FileHoldsPayload(copy)) return 0;
     *replaced = 1;
     // Never over a list: one that appeared meanwhile has a date that nobody checked.
     if (MoveFileExA(copy, target, MOVEFILE_WRITE_THROUGH)) {
@@ -289,8 +409,8 @@ int Replace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report) {
     return result;
 }
 
-// Writes the payload to copy as a new file, gives it the staged file's attributes and
-// checks it on disk: 1, or 0 with no copy of this call left.
+// Writes the payload to copy as a new file with the staged file's attributes and checks
+// it on disk: 1, or 0 with no copy of this call left.
 int WriteCopy(const char* copy, const char* target, const char* staged, StepFailure* failure) {
     // The staged file lends its attributes, as a copy of it would carry them, but not
     // its content: changed, or encrypted in the temp folder, it must never become the
@@ -306,55 +426,8 @@ int WriteCopy(const char* copy, const char* target, const char* staged, StepFail
         failure->Set("loading the payload resource");
         return 0;
     }
-    // A file of our own, never one that is already there: opening a hard link planted
-    // under the copy's name would write wherever it points. What cannot be set aside
-    // makes creation fail.
-    RemoveCopy(copy, target);
-    // Only the run's account and SYSTEM until it has the list's own permissions: in a
-    // folder where users may create files, the folder's grants would let them open the
-    // fresh copy for writing, and keep that handle. On a network volume the server
-    // decides.
-    OwnSecurity own;
-    SECURITY_ATTRIBUTES* security = nullptr;
-    if (VolumeAtRestart(target) != kVolumeNetwork) {
-        if (!MakeOwnSecurity(&own, kForRunAccount, GENERIC_ALL, false)) {
-            failure->Set("building the copy's DACL");
-            return 0;
-        }
-        security = &own.attributes;
-    }
-    ScopedHandle file(CreateFileA(copy, GENERIC_WRITE, 0, security, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        failure->Set("CreateFileA (the copy)");
-        return 0;
-    }
-    DWORD written = 0;
-    bool whole = WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
-    if (!whole) {
-        failure->Set("WriteFile (the copy)");
-    } else if (!FlushFileBuffers(file.Get())) {
-        // On disk before anything relies on it: the lazy writer would leave a power cut
-        // a short or zero-filled file. Flushed through the handle that wrote it, since a
-        // scanner may hold the file as soon as it is closed.
-        failure->Set("FlushFileBuffers (the copy)");
-        whole = false;
-    }
-    file.Close();
-    // Only a copy that equals the payload may ever take the list's place;
-    // anything less is removed again (a full volume leaves an empty or short file).
-    const DWORD attributes = stagedAttributes & kSettableAttributes;
-    if (whole) {
-        if (!FileHoldsPayload(copy)) {
-            failure->Set("checking the copy against the payload");
-        } else if (!SetFileAttributesA(copy, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL)) {
-            failure->Set("SetFileAttributesA (the copy)");
-        } else {
-            return 1;
-        }
-    }
-    RemoveCopy(copy, target);
-    return 0;
+    return WriteChecked(copy, target, bytes, size, stagedAttributes & kSettableAttributes, nullptr,
+                        kCopySteps, failure);
 }
 
 }  // namespace
@@ -372,7 +445,7 @@ int FileReplace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report) {
 bool VersionCheck(const char* path) {
     SYSTEMTIME utc;
     StepFailure failure;
-    return CheckListDate(path, &utc, &failure) == ListDate::Superseded;
+    return CheckListDate(path, &utc, &failure) == kListSuperseded;
 }
 
 int CopyFileToSameDrive(const char* target, PathBuffer& source, StepFailure* failure) {
@@ -383,7 +456,7 @@ int CopyFileToSameDrive(const char* target, PathBuffer& source, StepFailure* fai
     if (failure == nullptr) failure = &unused;
     PathBuffer copy;
     // A cut path would name another file: count it as a failed copy.
-    if (!WaitingCopyPath(target, copy)) {
+    if (!BesideList(target, kWaitingSuffix, copy)) {
         failure->step = "forming the copy's path";
         failure->error = ERROR_FILENAME_EXCED_RANGE;
     } else if (WriteCopy(copy, target, source, failure)) {

@@ -8,7 +8,6 @@
 
 namespace {
 
-const char kWaitingSuffix[] = ".new";
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingMoves[] = "PendingFileRenameOperations";
 // Far beyond any real list of moves; a larger value is not read.
@@ -93,12 +92,12 @@ int ReadDacl(const char* path, ScopedMemory* descriptor, StepFailure* failure) {
 
 }  // namespace
 
-int WaitingCopyPath(const char* target, PathBuffer& copy) {
+int BesideList(const char* target, const char* suffix, PathBuffer& path) {
     const size_t length = TextLength(target, kPathSize);
     const size_t folder = ThroughSeparator(target, length, 0);
     return length < kPathSize &&
-           FormatText(copy, sizeof copy, "%.*s%s%s", static_cast<int>(folder), target,
-                      kRegionListName, kWaitingSuffix);
+           FormatText(path, sizeof path, "%.*s%s%s", static_cast<int>(folder), target,
+                      kRegionListName, suffix);
 }
 
 int RestartMoveFor(const char* copy, const char* target) {

@@ -1,14 +1,19 @@
-// The copy that waits beside the installed list: its name, the move for the next start
-// that the system may already hold for it, and what the list's volume allows.
+// The files beside the installed list: their names, the move for the next start that the
+// system may already hold for the waiting copy, and what the list's volume allows.
 #ifndef QUORLEN_DEPLOY_WAITINGCOPY_H
 #define QUORLEN_DEPLOY_WAITINGCOPY_H
 
 #include "base/Text.h"
 #include "deploy/Deploy.h"
 
-// Forms vexo_regions.txt.new in target's folder (the current folder when target has no
-// backslash): 1, or 0 when it does not fit.
-int WaitingCopyPath(const char* target, PathBuffer& copy);
+// What stands beside the list: the new list waiting for its rename, and the superseded
+// list kept for an undo.
+constexpr const char kWaitingSuffix[] = ".new";
+constexpr const char kKeptSuffix[] = ".old";
+
+// Forms vexo_regions.txt and suffix in target's folder (the current folder when target
+// has no backslash): 1, or 0 when it does not fit.
+int BesideList(const char* target, const char* suffix, PathBuffer& path);
 
 enum RestartMove { kNoRestartMove, kRestartMove, kRestartMoveUnknown };
 

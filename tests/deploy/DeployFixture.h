@@ -20,6 +20,8 @@ constexpr const char kDataFolder[] = "C:\\QuorlenTest\\Data";
 constexpr const char kTarget[] = "C:\\QuorlenTest\\Data\\vexo_regions.txt";
 constexpr const char kPercentFolder[] = "C:\\Quorlen%sTest%d\\Data";
 constexpr const char kWaiting[] = "C:\\QuorlenTest\\Data\\vexo_regions.txt.new";
+// The list that a replacement supersedes, kept beside it for an undo.
+constexpr const char kKept[] = "C:\\QuorlenTest\\Data\\vexo_regions.txt.old";
 // Where the copy for the restart once went: nothing may ever be written there.
 constexpr const char kRootCopy[] = "C:\\vexo_regions.txt";
 constexpr const char kOldList[] = "vraxon.option.oldlist\r\n";

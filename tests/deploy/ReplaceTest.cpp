@@ -101,6 +101,8 @@ TEST_F(ReplaceTest, ReplacesOnlyAListLastWrittenOnTheThirdOfDecemberInUtc) {
         SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " "
                                         << c.hour << ":" << c.minute << ":" << c.second);
         InstallOldList(kDataFolder, c.year, c.month, c.day, c.hour, c.minute, c.second);
+        ASSERT_TRUE(qt::RemoveFile(kKept));
+        const FILETIME written = qt::FileInfo(kTarget).ftLastWriteTime;
         Outcome o = Replace(kDataFolder);
         EXPECT_EQ(kTarget, o.folder);
         if (c.replaced) {
@@ -108,12 +110,17 @@ TEST_F(ReplaceTest, ReplacesOnlyAListLastWrittenOnTheThirdOfDecemberInUtc) {
             EXPECT_EQ(1, o.flag);
             EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
             EXPECT_FALSE(qt::FileExists(kWaiting));  // the copy became the list
+            // The list it replaced waits beside it for an undo, to the second as it was.
+            EXPECT_EQ(kOldList, qt::ReadFileBytes(kKept));
+            const FILETIME kept = qt::FileInfo(kKept).ftLastWriteTime;
+            EXPECT_EQ(0, CompareFileTime(&written, &kept));
             EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting, kReplaceExiting}),
                       o.records);
         } else {
             EXPECT_EQ(0, o.result);
             EXPECT_EQ(0, o.flag);
             EXPECT_EQ(kOldList, qt::ReadFileBytes(kTarget));
+            EXPECT_FALSE(qt::FileExists(kKept));
             EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting, kNewer,
                              kReplaceExiting}),
                       o.records);
@@ -217,6 +224,7 @@ TEST_F(ReplaceTest, SchedulesTheReplacementWhenTheListIsHeldForReading) {
         EXPECT_EQ(1, o.flag);
         EXPECT_EQ(kOldList, qt::ReadFileBytes(target));
         EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(waiting));
+        EXPECT_EQ(kOldList, qt::ReadFileBytes(target + ".old"));  // for an undo, even then
         EXPECT_EQ((Lines{"\\??\\" + waiting, "!\\??\\" + target}), qt::PendingRenames());
         EXPECT_EQ((Lines{kReplaceEntering, kCheckEntering, kCheckExiting,
                          "Error|Quorlen::FileReplace" + o.folder + kInUse, kReplaceExiting}),
@@ -265,7 +273,7 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
     const std::string fallbackFailed = "Error|Quorlen::FileReplaceCopyFileToSameDrive failed";
     const std::string moveFailed = std::string("Error|Quorlen::FileReplace") + kTarget +
                                    "MoveFileEx failed";
-    enum Fault { kCopySquatted, kStagedChanged, kListHeld, kMoveRefused };
+    enum Fault { kCopySquatted, kOldSquatted, kStagedChanged, kListHeld, kMoveRefused };
     const struct {
         const char* name;
         Fault fault;
@@ -274,6 +282,8 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
         bool debugLine;
     } cases[] = {
         {"a folder squats the copy's name", kCopySquatted, 0, {copyFailed, fallbackFailed}, true},
+        {"a folder squats the kept list's name", kOldSquatted, 0,
+         {"Error|Quorlen::FileReplaceCreateFileA (.old) failed"}, false},
         {"the staged file changed before the copy", kStagedChanged, 1, {}, false},
         {"the list held by another program", kListHeld, 1, {inUse}, false},
         {"the delayed move refused", kMoveRefused, 0, {inUse, moveFailed}, false},
@@ -282,12 +292,12 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         qt::ClearPendingRenames();
-        ASSERT_TRUE(qt::RemoveTree(kWaiting));
+        ASSERT_TRUE(qt::RemoveTree(kWaiting) && qt::RemoveTree(kKept));
         InstallOldList(kDataFolder);
         ASSERT_TRUE(SetFileAttributesA(kTarget, installedAttributes));
         std::unique_ptr<ScopedRefusedRestartMoves> refused;
-        if (c.fault == kCopySquatted) {
-            ASSERT_TRUE(qt::CreateFolders(kWaiting));
+        if (c.fault == kCopySquatted || c.fault == kOldSquatted) {
+            ASSERT_TRUE(qt::CreateFolders(c.fault == kCopySquatted ? kWaiting : kKept));
         }
         if (c.fault == kStagedChanged) {
             // Same size, one byte off: only a comparison with the payload can tell.
@@ -320,13 +330,21 @@ TEST_F(ReplaceTest, EachFailingStepLeavesTheListWhole) {
             EXPECT_EQ(installedAttributes, GetFileAttributesA(kTarget));
             EXPECT_TRUE(qt::PendingRenames().empty());
             // Only the squatter's folder may stand there: it is not ours to remove.
-            DWORD waiting = GetFileAttributesA(kWaiting);
-            if (c.fault == kCopySquatted) {
-                EXPECT_NE(0u, waiting & FILE_ATTRIBUTE_DIRECTORY);
-            } else {
-                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, waiting);
+            for (const auto& beside : {std::make_pair(kWaiting, kCopySquatted),
+                                       std::make_pair(kKept, kOldSquatted)}) {
+                DWORD attributes = GetFileAttributesA(beside.first);
+                if (c.fault == beside.second) {
+                    EXPECT_NE(0u, attributes & FILE_ATTRIBUTE_DIRECTORY) << beside.first;
+                } else {
+                    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, attributes) << beside.first;
+                }
             }
-        } else if (c.fault != kStagedChanged) {
+        } else {
+            // The list that is, or is about to be, replaced waits beside it as it was.
+            EXPECT_EQ(kOldList, qt::ReadFileBytes(kKept));
+            EXPECT_EQ(installedAttributes, GetFileAttributesA(kKept));
+        }
+        if (c.result == 1 && c.fault != kStagedChanged) {
             EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kWaiting));
             EXPECT_EQ((Lines{std::string("\\??\\") + kWaiting, std::string("!\\??\\") + kTarget}),
                       qt::PendingRenames());
@@ -370,6 +388,7 @@ TEST_F(ReplaceTest, AListGoneWithAFailedRenameKeepsItsCopy) {
         }
         EXPECT_EQ(1, flag);
         EXPECT_EQ(c.outcome, report.outcome);
+        EXPECT_EQ(kOldList, qt::ReadFileBytes(kKept));  // nothing takes the list it replaced
         RunOutcome outcome;
         SetReplacementOutcome(&outcome, kTarget, report);
         EXPECT_EQ(std::string::npos, std::string(outcome.text).find("as it was")) << outcome.text;
@@ -390,6 +409,57 @@ TEST_F(ReplaceTest, AListGoneWithAFailedRenameKeepsItsCopy) {
         EXPECT_EQ(kReplaceDone, report.outcome);
         EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
         EXPECT_FALSE(qt::FileExists(kWaiting));
+    }
+}
+
+TEST_F(ReplaceTest, KeepsTheListItReplacesBesideIt) {
+    // What stands under the kept list's name before the run: a file that already is the
+    // list, bytes and date, under one name, stays as it is; anything else is replaced,
+    // and a hard link planted there is not followed.
+    const std::string victim = "C:\\QuorlenTest\\victim.txt";
+    enum Before { kOtherBytes, kOtherDate, kTheList, kLink };
+    const struct {
+        const char* name;
+        Before before;
+    } cases[] = {
+        {"other bytes", kOtherBytes},
+        {"the list's bytes of another date", kOtherDate},
+        {"the list, bytes and date", kTheList},
+        {"a hard link to a read-only file with the list's bytes and date", kLink},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(qt::RemoveFile(kKept));
+        InstallOldList(kDataFolder);
+        const FILETIME written = qt::FileInfo(kTarget).ftLastWriteTime;
+        const std::string planted = c.before == kLink ? victim : kKept;
+        ASSERT_TRUE(qt::WriteFileBytes(planted, c.before == kOtherBytes ? "vraxon.x\r\n" : kOldList));
+        ASSERT_TRUE(qt::SetLastWriteUtc(planted, 2004, 12, c.before == kOtherDate ? 4 : 3));
+        if (c.before == kLink) {
+            ASSERT_TRUE(SetFileAttributesA(victim.c_str(), FILE_ATTRIBUTE_READONLY));
+            ASSERT_TRUE(CreateHardLinkA(kKept, victim.c_str(), nullptr));
+        }
+        // Open all along, so that its file's index stays its own.
+        ScopedHandle before(CreateFileA(kKept, FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        BY_HANDLE_FILE_INFORMATION was;
+        ASSERT_TRUE(GetFileInformationByHandle(before.Get(), &was));
+        EXPECT_EQ(1, Replace(kDataFolder).result);
+        EXPECT_EQ(qt::ExpectedRegionList(), qt::ReadFileBytes(kTarget));
+        const BY_HANDLE_FILE_INFORMATION kept = qt::FileInfo(kKept);
+        EXPECT_EQ(kOldList, qt::ReadFileBytes(kKept));
+        EXPECT_EQ(0, CompareFileTime(&written, &kept.ftLastWriteTime));
+        EXPECT_EQ(1u, kept.nNumberOfLinks);
+        EXPECT_EQ(c.before == kTheList, kept.nFileIndexLow == was.nFileIndexLow &&
+                                            kept.nFileIndexHigh == was.nFileIndexHigh);
+        before.Close();
+        if (c.before == kLink) {
+            EXPECT_EQ(kOldList, qt::ReadFileBytes(victim));
+            EXPECT_NE(0u, GetFileAttributesA(victim.c_str()) & FILE_ATTRIBUTE_READONLY);
+            SetFileAttributesA(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        Stage();
     }
 }
 

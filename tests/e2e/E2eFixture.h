@@ -21,6 +21,8 @@ constexpr const char kTarget[] = "C:\\QuorlenSuite\\Data\\vexo_regions.txt";
 // root, which the updater must never write.
 constexpr const char kWaitingCopy[] = "C:\\QuorlenSuite\\Data\\vexo_regions.txt.new";
 constexpr const char kDriveRootCopy[] = "C:\\vexo_regions.txt";
+// The superseded list, kept beside the new one for an undo.
+constexpr const char kKeptList[] = "C:\\QuorlenSuite\\Data\\vexo_regions.txt.old";
 // An older list, as the superseded installation carries it.
 constexpr const char kOldList[] = "vraxon.option.africa\r\nvraxon.option.us\r\n";
 
@@ -48,6 +50,7 @@ protected:
         qt::ClearPendingRenames();
         qt::RemoveFile(kTarget);
         qt::RemoveFile(kWaitingCopy);
+        qt::RemoveFile(kKeptList);
         RemoveDirectoryA(kWaitingCopy);
         RemoveDirectoryA(kData);
         RemoveDirectoryA(kSuite);

@@ -92,6 +92,17 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != FALSE;
 }
 
+BY_HANDLE_FILE_INFORMATION FileInfo(const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return info;
+    if (!GetFileInformationByHandle(file, &info)) info = BY_HANDLE_FILE_INFORMATION{};
+    CloseHandle(file);
+    return info;
+}
+
 bool SetLastWriteUtc(const std::string& path, int year, int month, int day, int hour, int minute,
                      int second) {
     SYSTEMTIME st = {};

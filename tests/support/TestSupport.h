@@ -34,6 +34,8 @@ bool RemoveFile(const std::string& path);
 bool SetLastWriteUtc(const std::string& path, int year, int month, int day, int hour = 12,
                      int minute = 0, int second = 0);
 std::string Md5Hex(const std::string& bytes);
+// What the system knows of a file (attributes, times, index, names); zeros when absent.
+BY_HANDLE_FILE_INFORMATION FileInfo(const std::string& path);
 
 // ---- The log configuration file and the log file, as the program names them.
 std::string LogConfigPath();  // C:\windows\Olvane_Quorlenlog_Zindra.ini
