@@ -378,11 +378,7 @@ int Replace(PathBuffer& dataFolder, int* replaced, ReplaceReport* report) {
     // From the date test to the end of the replacement, one run at a time; never across
     // a box. Whoever holds the name for ever delays the update, and stops nothing.
     ScopedOwnedMutex lock;
-    StepFailure unlocked;
-    if (!TakeRunLock(&lock, &unlocked))
-        LOG_ERROR("%s %s %s: %s failed with error %lu; going on without it", kReplaceTag,
-                  "Another run may be replacing the list: no hold on", kRunLockName,
-                  unlocked.step, unlocked.error);
+    TakeRunLock(&lock, kReplaceTag);
 
     WIN32_FIND_DATAA found;
     ScopedFind search(FindFirstFileA(dataFolder, &found));

@@ -1,8 +1,11 @@
 #include "deploy/RunLock.h"
 
 #include "base/Security.h"
+#include "log/Logger.h"
 
-int TakeRunLock(ScopedOwnedMutex* lock, StepFailure* failure, DWORD waitMs) {
+namespace {
+
+int WaitForRunLock(ScopedOwnedMutex* lock, StepFailure* failure) {
     // SYSTEM and the administrators may open what either made: a startup script's run
     // and an administrator's then wait for each other.
     OwnSecurity own;
@@ -19,7 +22,7 @@ int TakeRunLock(ScopedOwnedMutex* lock, StepFailure* failure, DWORD waitMs) {
         failure->Set("CreateMutexA");
         return 0;
     }
-    switch (WaitForSingleObject(mutex.Get(), waitMs)) {
+    switch (WaitForSingleObject(mutex.Get(), kRunLockWaitMs)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED:  // its run ended without letting go: what it left is checked anew
         *lock = ScopedOwnedMutex(mutex.Release());
@@ -32,4 +35,15 @@ int TakeRunLock(ScopedOwnedMutex* lock, StepFailure* failure, DWORD waitMs) {
         failure->Set("WaitForSingleObject");
         return 0;
     }
+}
+
+}  // namespace
+
+int TakeRunLock(ScopedOwnedMutex* lock, const char* tag) {
+    StepFailure failure;
+    if (WaitForRunLock(lock, &failure)) return 1;
+    LOG_ERROR("%s %s %s: %s failed with error %lu; going on without it", tag,
+              "Another run may be replacing the list: no hold on", kRunLockName, failure.step,
+              failure.error);
+    return 0;
 }

@@ -13,10 +13,10 @@
 constexpr const char kRunLockName[] = "Global\\Quorlen.RegionList";
 constexpr DWORD kRunLockWaitMs = 10000;
 
-// Waits up to waitMs for the PC-wide mutex and takes it into *lock; one that a run left
-// when it ended is taken over. 1 when it is held; 0 when it could not be made or opened
-// or the wait ran out, with *failure naming which: the caller then goes on without it,
-// since any account can make that name first and hold it for ever.
-int TakeRunLock(ScopedOwnedMutex* lock, StepFailure* failure, DWORD waitMs = kRunLockWaitMs);
+// Waits up to kRunLockWaitMs for the PC-wide mutex and takes it into *lock; one that a
+// run left when it ended is taken over. 1 when it is held. 0 when it could not be made or
+// opened or the wait ran out: an Error record under tag says which, and the caller goes
+// on without it, since any account can make that name first and hold it for ever.
+int TakeRunLock(ScopedOwnedMutex* lock, const char* tag);
 
 #endif

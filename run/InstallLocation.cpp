@@ -57,3 +57,16 @@ int GetInstalledPath(PathBuffer& buffer) {
     LOG_MAIN_TRACE("%s %s", tag, "- Exiting");
     return result;
 }
+
+int KeepInstallDirectory(PathBuffer& install) {
+    if (const char* comma = strrchr(install, ',')) {
+        PathBuffer value;
+        CopyText(value, comma + 1);
+        CopyText(install, value);
+    }
+    const char* dir = install;
+    const bool drive = ((dir[0] >= 'A' && dir[0] <= 'Z') || (dir[0] >= 'a' && dir[0] <= 'z')) &&
+                       dir[1] == ':' && (dir[2] == '\\' || dir[2] == '/');
+    const bool unc = dir[0] == '\\' && dir[1] == '\\';
+    return drive || unc ? 1 : 0;
+}

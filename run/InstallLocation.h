@@ -9,4 +9,9 @@
 // missing or the value does not fit with its terminator.
 int GetInstalledPath(PathBuffer& buffer);
 
+// Keeps the text after the last comma of the value: the install directory. 0 when that
+// text is not an absolute path (a drive path or a UNC path): a relative one would name a
+// folder under wherever the program was started from.
+int KeepInstallDirectory(PathBuffer& install);
+
 #endif

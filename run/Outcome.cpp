@@ -129,9 +129,7 @@ WORD OutcomeType(int id) {
     }
 }
 
-int ReportOutcome(RunOutcome* outcome, StepFailure* failure) {
-    if (outcome->reported) return 1;
-    outcome->reported = true;
+int ReportEvent(WORD type, int id, const char* text, StepFailure* failure) {
     TokenUserBuffer user;
     PSID sid = TokenUserSid(&user);
     ScopedEventSource source(RegisterEventSourceA(nullptr, kSource));
@@ -139,12 +137,18 @@ int ReportOutcome(RunOutcome* outcome, StepFailure* failure) {
         failure->Set("RegisterEventSourceA");
         return 0;
     }
-    const char* strings[] = {outcome->text, QUORLEN_VERSION_TEXT, QUORLEN_LIST_MD5};
-    if (!g_reportEvent(source.Get(), OutcomeType(outcome->id), 0, static_cast<DWORD>(outcome->id),
-                      sid, 3, 0, strings, nullptr)) {
+    const char* strings[] = {text, QUORLEN_VERSION_TEXT, QUORLEN_LIST_MD5};
+    if (!g_reportEvent(source.Get(), type, 0, static_cast<DWORD>(id), sid, 3, 0, strings,
+                       nullptr)) {
         // A full Application log (512 KB, overwriting only week-old events) refuses it.
         failure->Set("ReportEventA");
         return 0;
     }
     return 1;
+}
+
+int ReportOutcome(RunOutcome* outcome, StepFailure* failure) {
+    if (outcome->reported) return 1;
+    outcome->reported = true;
+    return ReportEvent(OutcomeType(outcome->id), outcome->id, outcome->text, failure);
 }

@@ -16,6 +16,7 @@ enum OutcomeId {
     kOutcomeFailed = 4,         // not completed; the installation is as it was (Error)
     kOutcomeStopped = 5,        // stopped before the installation was touched (Error)
     kOutcomeAlreadyNew = 6,     // the list is already the new one (Information)
+    kOutcomeUndo = 7,           // QuorlenUndo.exe's one event, of the type its outcome has
 };
 
 struct RunOutcome {
@@ -40,11 +41,15 @@ void SetReplacementOutcome(RunOutcome* outcome, const char* target, const Replac
 // The event type that an outcome is reported with.
 WORD OutcomeType(int id);
 
-// Reports the outcome once, with the user of the process token (so that the viewer
+// Writes one event of the source with the user of the process token (so that the viewer
 // shows who ran it) and three strings: the text, the updater's version and the MD5 of
 // the list it carries, so that each event says which update wrote it. 1 when the event
-// log took it, or an earlier call reported it already; else 0 and *failure names the
-// call that failed.
+// log took it; else 0 and *failure names the call that failed.
+int ReportEvent(WORD type, int id, const char* text, StepFailure* failure);
+
+// Reports the outcome once (ReportEvent, with its ID's type): 1 when the event log took
+// it, or an earlier call reported it already; else 0 and *failure names the call that
+// failed.
 int ReportOutcome(RunOutcome* outcome, StepFailure* failure);
 
 #endif

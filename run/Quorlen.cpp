@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <string.h>
-
 #include <new>
 
 #include "base/Platform.h"
@@ -36,22 +34,6 @@ void Announce(RunOutcome* outcome) {
 void ShowMessage(RunOutcome* outcome, UINT id) {
     Announce(outcome);
     if (DisplayMessage(id) == 0) LOG_ERROR(" Quorlen:: Failed to disply messagebox");
-}
-
-// Keeps the text after the last comma of the registry value: the install directory.
-// 0 when that text is not an absolute path (a drive path or a UNC path): a relative one
-// would name a folder under wherever the updater was started from.
-int KeepInstallDirectory(PathBuffer& install) {
-    if (const char* comma = strrchr(install, ',')) {
-        PathBuffer value;
-        CopyText(value, comma + 1);
-        CopyText(install, value);
-    }
-    const char* dir = install;
-    const bool drive = ((dir[0] >= 'A' && dir[0] <= 'Z') || (dir[0] >= 'a' && dir[0] <= 'z')) &&
-                       dir[1] == ':' && (dir[2] == '\\' || dir[2] == '/');
-    const bool unc = dir[0] == '\\' && dir[1] == '\\';
-    return drive || unc ? 1 : 0;
 }
 
 // Stages the list in the staging folder (g_tempFolder, as tempCopy), replaces the

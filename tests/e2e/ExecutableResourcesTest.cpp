@@ -1,4 +1,4 @@
-// What Windows reads from the two executables before it runs any of their code: the
+// What Windows reads from the executables before it runs any of their code: the
 // version resource, through the version API as a file's properties show it, and the
 // manifest, as the loader finds and parses it.
 // The activation context functions are declared from Windows XP on; the test may use them.
@@ -25,6 +25,7 @@ struct Executable {
 
 const Executable kExecutables[] = {
     {"Quorlen.exe", "Quorlen", "Region list updater"},
+    {"QuorlenUndo.exe", "QuorlenUndo", "Region list undo"},
     {"RestartPrompt.exe", "RestartPrompt", "Restart prompt"},
 };
 

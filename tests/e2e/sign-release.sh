@@ -16,7 +16,8 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quorlen test signer
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.pfx" \
     -passout "file:$work/pass" || fail "openssl could not make the PFX"
 
-for entry in "Quorlen.exe|Region list updater" "RestartPrompt.exe|Restart prompt"; do
+for entry in "Quorlen.exe|Region list updater" "QuorlenUndo.exe|Region list undo" \
+    "RestartPrompt.exe|Restart prompt"; do
     exe=${entry%%|*} description=${entry#*|}
     [ -f "$release_build/$exe" ] || fail "$release_build/$exe not built"
     cp "$release_build/$exe" "$work/$exe"
