@@ -51,7 +51,9 @@ fill() {
 }
 
 # The suite, its Data folder on a 1 MB ext4 volume, the old list (19 bytes, read-only,
-# dated 2004-12-03) in its inode, and the volume then filled.
+# dated 2004-12-03) in its inode, and the volume then filled. With "room-for-copy" the
+# old list is 3000 bytes (3 blocks) and 2 blocks stay free: room for the new list, none
+# for the old one kept beside it.
 install_on_full_volume() {
     wine_cmd reg add "$suite_key" /v Installdir /d "1.0,$suite_win" /f >/dev/null
     mkdir -p "$data"
@@ -59,9 +61,14 @@ install_on_full_volume() {
     mkfs.ext4 -q -F -m 0 -O inline_data,^has_journal -b 1024 "$image" || fail "set-up: mkfs"
     mount -o loop "$image" "$data" || { fail "set-up: mount"; exit 1; }
     printf 'vraxon.option.old\r\n' >"$list"
+    if [ "${1:-}" = room-for-copy ]; then
+        head -c 3000 /dev/zero | tr '\0' x >"$list"
+        head -c 2048 /dev/zero >"$data/room"
+    fi
     chmod 444 "$list"
     touch -d '2004-12-03 12:00:00 UTC' "$list"
     fill "$data"
+    rm -f "$data/room"
     old_state=$(list_state)
 }
 list_state() { echo "$(md5sum <"$list") $(stat -c '%s %a %Y' "$list")"; }
@@ -114,6 +121,24 @@ FullDataVolume|FullDataVolumeListInUse)
     [ "$box_text" = "Install Completed" ] || fail "second run: box said '$box_text'"
     cmp -s "$payload" "$list" || fail "second run: the list is not the payload"
     [ ! -e "$beside" ] || fail "second run: a copy was left beside the list"
+    ;;
+FullDataVolumeNoRoomForOld)
+    # The new list fits, the old one kept beside it does not: without it nothing is
+    # replaced, the event names the step, and the next run with room goes through.
+    install_on_full_volume room-for-copy
+    WINEDEBUG=fixme+advapi,+eventlog run box >"$bench/faults-events.txt" 2>&1
+    [[ "$box_text" == *"could not be completed"* ]] || fail "box said '$box_text'"
+    expect_as_it_was
+    [ ! -e "$list.old" ] || fail "a kept list of $(stat -c %s "$list.old") bytes was left"
+    grep -qE 'ReportEventW \([0-9A-F]+,0x0001,0x0000,0x00000004,' "$bench/faults-events.txt" ||
+        fail "no event 4: $(grep 'ReportEventW (' "$bench/faults-events.txt")"
+    grep -F ':eventlog:ReportEventW L"' "$bench/faults-events.txt" | grep -qF 'WriteFile (.old) failed with error 112' ||
+        fail "the event does not name the kept list: $(grep ':eventlog:ReportEventW' "$bench/faults-events.txt")"
+    rm -f "$data/filler"
+    old_list=$(md5sum <"$list")
+    run box
+    [ "$box_text" = "Install Completed" ] || fail "second run: box said '$box_text'"
+    [ "$(md5sum <"$list.old")" = "$old_list" ] || fail "second run: the old list was not kept"
     ;;
 FullTempVolume)
     # Staging fails: nothing in the installation is touched and no box is shown.
