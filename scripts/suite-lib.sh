@@ -25,10 +25,11 @@ install_suite() {
 
 # Holds the installed list open for reading in a second program, as another program
 # reading it would, for a minute at most; sets holder to its process. Straight to a
-# file, not through wine-run, which hands output over only at the end.
-hold_list() {
+# file, not through wine-run, which hands output over only at the end. A suffix holds
+# the file of that name beside the list instead, a mode holds it as FileHolder's does.
+hold_list() {  # [SUFFIX [MODE]]
     env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/FileHolder.exe" \
-        "$suite_win\\Data\\vexo_regions.txt" 60000 </dev/null >"$bench/holder.out" 2>&1 &
+        "$suite_win\\Data\\vexo_regions.txt${1:-}" 60000 ${2:-} </dev/null >"$bench/holder.out" 2>&1 &
     holder=$!
     for _ in $(seq 300); do grep -q holding "$bench/holder.out" 2>/dev/null && return 0; sleep 0.1; done
     return 1

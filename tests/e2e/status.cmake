@@ -16,3 +16,7 @@ set(gap "[ \n]+")
 set_tests_properties(Status.ListOtherThanAsciiRefused PROPERTIES LABELS status
     PASS_REGULAR_EXPRESSION
     "strings.rc: byte${gap}0x[0-9a-f][0-9a-f]${gap}at${gap}offset${gap}[0-9]+${gap}is${gap}not${gap}printable")
+
+# The undo through the script: what the updater kept, put back; refused; nothing to undo.
+quorlen_row_tests(status.sh Status status 180
+    CASES UndoAfterReplace UndoNothingKept UndoListHeld UndoCopyHeld UndoBeforeRestart)

@@ -7,10 +7,11 @@ set -uo pipefail
 here=$1 build=$2 payload=$3 case_name=$4
 bench="$build/bench"
 # Restarting a prefix ends all its processes: never the suite's.
-[ "$case_name" = HeldThenRestarted ] && bench="$build/bench/private"
+case "$case_name" in HeldThenRestarted|UndoBeforeRestart) bench="$build/bench/private" ;; esac
 source "$(dirname "${BASH_SOURCE[0]}")/row-start.sh"
 
 list=$(installed_list)
+state() { echo "$(md5sum <"$1" | cut -d" " -f1) $(stat -c %Y "$1")"; }  # what an undo must keep
 winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
 script=$(winpath "$build/win64/QuorlenStatus.vbs")
 nt='Software\Microsoft\Windows NT\CurrentVersion'
@@ -65,6 +66,49 @@ expect() {  # CODE TEXT
 case "$case_name" in
 NoInstallation) ask cscript; expect 2 "no installation of the device software" ;;
 NoInstallationRun) pressing ask cscript /run; expect 0 "The update does not apply" ;;
+UndoAfterReplace)
+    # The run keeps the old list beside the new one; the undo puts it back with its date,
+    # and then the update applies again.
+    install_suite; old=$(state "$list")
+    pressing ask cscript /run; expect 0 "The region list is the new one"
+    [ "$(state "$list.old")" = "$old" ] || fail "kept beside it: '$(state "$list.old")', not '$old'"
+    ask cscript /undo; expect 0 "put back"
+    [ "$(state "$list")" = "$old" ] || fail "after the undo: '$(state "$list")', not '$old'"
+    ask cscript; expect 1603 "was last written on 2004-12-03 (UTC)"
+    pressing ask cscript /run; expect 0 "The region list is the new one" ;;
+UndoNothingKept)
+    install_suite; old=$(state "$list")
+    ask cscript /undo /run; expect 1 "do not go together"
+    ask cscript /undo; expect 2 "nothing to undo"
+    cp -p "$list" "$list.old"; touch -d '2004-12-04 12:00 UTC' "$list.old"
+    ask cscript /undo; expect 2 "nothing to undo"
+    [ "$(state "$list")" = "$old" ] || fail "the list changed"
+    mkdir -p "$bench/alone"; cp "$build/win64/QuorlenStatus.vbs" "$bench/alone/"
+    script=$(winpath "$bench/alone/QuorlenStatus.vbs") ask cscript /undo; expect 1 "QuorlenUndo.exe is not beside"
+    rm -rf "$bench/alone" ;;
+UndoListHeld|UndoCopyHeld)
+    # The list held for writing, or a waiting new list held so that it cannot go: the
+    # undo changes nothing.
+    install_suite; cp -p "$list" "$list.old"; cp "$payload" "$list"
+    if [ "$case_name" = UndoListHeld ]; then hold_list "" write; else cp "$payload" "$list.new"; hold_list .new; fi ||
+        fail "set-up: not held"
+    before=$(ls "$(suite_data)"; for f in "$(suite_data)"/*; do state "$f"; done)
+    ask cscript /undo; expect 1603 "could not be put back"
+    [ "$(ls "$(suite_data)"; for f in "$(suite_data)"/*; do state "$f"; done)" = "$before" ] || fail "the files changed" ;;
+UndoBeforeRestart)
+    # A run that waits for the restart keeps the old list too. The undo removes the waiting
+    # new list, so the restart moves nothing, and the list stays the old one.
+    install_suite; old=$(state "$list")
+    hold_list || fail "set-up: the list could not be held open"
+    pressing ask cscript /run; expect 3010 "waits as"
+    [ "$(state "$list.old")" = "$old" ] || fail "kept beside it: '$(state "$list.old")', not '$old'"
+    kill "$holder"; wait "$holder" 2>/dev/null; holder=
+    ask cscript /undo; expect 0 "put back"
+    [ ! -e "$list.new" ] || fail "the waiting new list is still there"
+    "$WINESERVER" -k; "$WINESERVER" -w
+    env LC_ALL=en_US.UTF-8 "$WINELOADER" wineboot -r >/dev/null 2>&1; "$WINESERVER" -w
+    [ "$(state "$list")" = "$old" ] || fail "after the restart: '$(state "$list")', not '$old'"
+    ask cscript; expect 1603 "was last written on 2004-12-03 (UTC)" ;;
 Superseded) install_suite; ask cscript; expect 1603 "$suite_win\\Data\\vexo_regions.txt was last written on 2004-12-03 (UTC)" ;;
 HeldThenRestarted)
     # A delete registered first: a reader of the multi-string that stops at its first
