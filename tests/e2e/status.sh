@@ -121,7 +121,7 @@ WholeCopyMoveAfterDelete)
     windows winxp 5.1 "$(bias 0)" "$(moves '\??\C:\doomed.txt' '' "\\??\\${list_win^^}.NEW" "!\\??\\$list_win")"
     install_suite; cp "$payload" "$list.new"; ask cscript; expect 3010 "at the next restart: its move is registered" ;;
 WholeCopyMoveForOtherFile)
-    # Each half of the pair is ours in one of them, never both in one.
+    # Two moves, each naming one of the pair's two files, neither naming both.
     windows winxp 5.1 "$(bias 0)" "$(moves "\\??\\$list_win.new" "!\\??\\$list_win.old" "\\??\\$list_win.new.tmp" "!\\??\\$list_win")"
     install_suite; cp "$payload" "$list.new"; ask cscript; expect 1603 "no move registered for the next start names it" ;;
 OtherCopyWithMove)
