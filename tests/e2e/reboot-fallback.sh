@@ -123,6 +123,27 @@ network_case() {
     [ "$(cat "$list")" = $'vraxon.option.africa\r' ] || fail "the list changed"
     [ ! -e "$list.new" ] || fail "a copy was left beside the list"
     ! pending | grep -qi vexo_regions || fail "a move is registered: $(pending)"
+
+    # The share's server carries out the replacing rename as a delete, then a rename, and
+    # a scanner holds the fresh copy past every retry: the list is gone, and its copy,
+    # all that is left of it, waits for the next run, which puts it in place.
+    touch -d '2004-12-03 12:00:00 UTC' "$list"
+    env LC_ALL=en_US.UTF-8 "$WINELOADER" "$build/win64/tests/Scanner.exe" 'E:\Tessaly Suite\Data\vexo_regions.txt.new' \
+        6000 20000 'E:\Tessaly Suite\Data\vexo_regions.txt' </dev/null >"$bench/scanner.out" 2>&1 &
+    holder=$!
+    for _ in $(seq 100); do grep -q watching "$bench/scanner.out" 2>/dev/null && break; sleep 0.1; done
+    WINEDEBUG=fixme+advapi,+eventlog run_updater >"$bench/events.txt"
+    wait "$holder"
+    grep -q '^deleted' "$bench/scanner.out" || fail "the scanner did not delete the list: $(cat "$bench/scanner.out")"
+    [[ "$box_text" == *"could not be completed"* ]] || fail "gone list: box said '$box_text'"
+    event=$(grep -F ':eventlog:ReportEventW L"The' "$bench/events.txt")
+    [[ "$event" == *"the region list is gone"* && "$event" != *"as it was"* ]] ||
+        fail "gone list: the event says '$event'"
+    cmp -s "$payload" "$list.new" || fail "gone list: the copy beside it is not the whole payload"
+    run_updater
+    [ "$box_text" = "Install Completed" ] || fail "next run: box said '$box_text'"
+    cmp -s "$payload" "$list" || fail "next run: the list is not the payload"
+    [ ! -e "$list.new" ] || fail "next run: the copy is still beside the list"
     no_network_drive
     passed=$((passed + 1))
 }

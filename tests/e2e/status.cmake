@@ -2,7 +2,12 @@
 quorlen_row_tests(status.sh Status status 180
     CASES NoInstallation NoInstallationRun Superseded HeldThenRestarted NewListOtherDate
           OtherList WholeCopyNoList WholeCopyNoListWscript Server2003 NewYorkSuperseded
-          TokyoOtherDay RunInHiddenStation)
+          TokyoOtherDay RunInHiddenStation RunWithoutZoneChecks WholeCopyNoMove
+          WholeCopyMoveAfterDelete WholeCopyMoveForOtherFile OtherCopyWithMove
+          Windows2000Superseded RunAgreesWithTheEvent)
+# As an account without rights: the first run also makes the account's prefix.
+quorlen_row_tests(status.sh Status status 600 CASES DataFolderClosedToTheAccount
+    PROPERTIES SKIP_RETURN_CODE 77)
 
 # The build refuses a list that the script could not compare exactly: one with bytes
 # other than printable ASCII, CR and LF (the resource script has such bytes).

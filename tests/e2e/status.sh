@@ -36,11 +36,19 @@ EOF
     wine_cmd regedit /s "$(winpath "$bench/status.reg")"
 }
 bias() { printf 'dword:%08x' $(( $1 & 0xFFFFFFFF )); }
+# Regedit data of a list of moves: the strings in order (an empty one deletes), then the end.
+moves() { echo "hex(7):$(printf '%s\0' "$@" | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//')00"; }
+list_win="$suite_win\\Data\\vexo_regions.txt"
 holder=
+staged="$(prefix_dir)/drive_c/users/$(id -un)/Temp/vexo_regions.txt"
 cleanup() {
     [ -n "$holder" ] && { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; }
     windows winxp "${nt_was:-6.1}" -
-    rm -rf "$(dirname "$(suite_data)")" "$(prefix_dir)/drive_c/doomed.txt"
+    rm -rf "$(dirname "$(suite_data)")" "$(prefix_dir)/drive_c/doomed.txt" "$staged" "$bench/stand-in"
+    [ -n "${user_suite:-}" ] || return 0
+    rm -rf "$user_suite"
+    user_wine reg delete "$suite_key" /f >/dev/null 2>&1
+    user_wine reg add "HKLM\\$nt" /v CurrentVersion /d "${user_nt_was:-6.1}" /f >/dev/null
 }
 trap 'cleanup; [ "$bench" = "$build/bench" ] || "$here/bench" stop "$bench" >/dev/null 2>&1' EXIT
 windows winxp 5.1 "$(bias 0)"
@@ -114,7 +122,7 @@ HeldThenRestarted)
     # A delete registered first: a reader of the multi-string that stops at its first
     # empty string sees that delete alone.
     : >"$(prefix_dir)/drive_c/doomed.txt"
-    windows winxp 5.1 "$(bias 0)" "hex(7):$(printf '\\??\\C:\\doomed.txt' | od -An -tx1 | tr -s ' \n' ',' | sed 's/^,//')00,00,00"
+    windows winxp 5.1 "$(bias 0)" "$(moves '\??\C:\doomed.txt' '')"
     install_suite
     hold_list || fail "set-up: the list could not be held open"
     pressing ask cscript /run; expect 3010 "waits as $suite_win\\Data\\vexo_regions.txt.new"
@@ -142,6 +150,72 @@ RunInHiddenStation)
     out=$(wine_cmd "$build/win64/tests/UnattendedLauncher.exe" service 30000 'C:\windows\system32\cscript.exe' //nologo "$script" /run | tr -d '\r')
     [[ "$out" == *"exit 0"* ]] || fail "the launcher says '$out', not exit 0"
     cmp -s "$payload" "$list" || fail "the list was not replaced"
+    ;;
+RunWithoutZoneChecks)
+    # A stand-in for the updater beside a copy of the script writes the environment it
+    # was started with: XP SP2's shell asks nothing with this variable set.
+    mkdir -p "$bench/stand-in"; cp "$build/win64/QuorlenStatus.vbs" "$bench/stand-in/"
+    cp "$build/win64/tests/EnvironmentWriter.exe" "$bench/stand-in/Quorlen.exe"
+    script=$(winpath "$bench/stand-in/QuorlenStatus.vbs") ask cscript /run; expect 0 "no installation"
+    grep -qx 'SEE_MASK_NOZONECHECKS=1' "$bench/stand-in/environment.txt" ||
+        fail "the updater's environment: $(grep -i zone "$bench/stand-in/environment.txt" || echo 'no SEE_MASK_NOZONECHECKS')" ;;
+WholeCopyNoMove) install_suite; cp "$payload" "$list.new"; ask cscript; expect 1603 "no move registered for the next start names it: a run of Quorlen.exe finishes it" ;;
+WholeCopyMoveAfterDelete)
+    # Registered in another case than the script spells it, after a delete.
+    windows winxp 5.1 "$(bias 0)" "$(moves '\??\C:\doomed.txt' '' "\\??\\${list_win^^}.NEW" "!\\??\\$list_win")"
+    install_suite; cp "$payload" "$list.new"; ask cscript; expect 3010 "at the next restart: its move is registered" ;;
+WholeCopyMoveForOtherFile)
+    # Two moves, each naming one of the pair's two files, neither naming both.
+    windows winxp 5.1 "$(bias 0)" "$(moves "\\??\\$list_win.new" "!\\??\\$list_win.old" "\\??\\$list_win.new.tmp" "!\\??\\$list_win")"
+    install_suite; cp "$payload" "$list.new"; ask cscript; expect 1603 "no move registered for the next start names it" ;;
+OtherCopyWithMove)
+    # The size of the new list, one byte not: no move makes it the new list.
+    windows winxp 5.1 "$(bias 0)" "$(moves "\\??\\$list_win.new" "!\\??\\$list_win")"
+    install_suite; { printf X; tail -c +2 "$payload"; } >"$list.new"
+    ask cscript; expect 1603 "$list_win.new beside it is not the new list" ;;
+Windows2000Superseded)
+    windows win2k 5.0 "$(bias 0)"; install_suite; cp "$payload" "$list.new"
+    ask cscript; expect 1603 "was last written on 2004-12-03 (UTC); the whole new list waits beside it" ;;
+RunAgreesWithTheEvent)
+    # For each outcome the updater can be brought to here, /run's code against its event.
+    run_outcome() {  # EVENT CODE
+        local out event got
+        out=$(WINEDEBUG=fixme+advapi,+eventlog wine_cmd "$build/win64/tests/UnattendedLauncher.exe" service 60000 \
+            'C:\windows\system32\cscript.exe' //nologo "$script" /run 2>&1 | tr -d '\r')
+        event=$(sed -nE 's/.*fixme:advapi:ReportEventW \([0-9A-F]+,0x[0-9A-F]+,0x[0-9A-F]+,0x0*([0-9A-F]+),.*/\1/p' <<<"$out")
+        got=$(sed -nE 's/^exit ([0-9]+)$/\1/p' <<<"$out")
+        echo "event ${event:-none}: code ${got:-none}"
+        [ "$event" = "$1" ] && [ "$got" = "$2" ] || fail "event ${event:-none} and code ${got:-none}, not event $1 and code $2"
+        [ -n "$holder" ] && { kill "$holder"; wait "$holder" 2>/dev/null; holder=; }
+        windows winxp 5.1 "$(bias 0)"; rm -rf "$(dirname "$(suite_data)")" "$staged"
+    }
+    install_suite; run_outcome 1 0
+    install_suite; hold_list || fail "set-up: the list could not be held open"; run_outcome 2 3010
+    run_outcome 3 0
+    install_suite; mkdir "$list.new"; hold_list || fail "set-up: the list could not be held open"; run_outcome 4 1603
+    install_suite; rm "$list"; mkdir "$list"; run_outcome 4 1
+    install_suite; mkdir -p "$staged"; run_outcome 5 1603
+    install_suite; cp "$payload" "$list"; run_outcome 6 0
+    ;;
+DataFolderClosedToTheAccount)
+    # An account without rights, whose installation's Data folder it may not open: whether
+    # a list is there is not known (with /run the updater's event says 4).
+    [ "$(id -u)" -eq 0 ] || { echo "skipped: needs root"; exit 77; }
+    "$here/user-bench" ensure "$bench" "$build/win64/Quorlen.exe" "$build/win64/QuorlenStatus.vbs" \
+        "$build/win64/tests/UnattendedLauncher.exe" || fail "set-up: no unprivileged bench"
+    source "$here/user-bench-env"
+    user_suite="$user_prefix/drive_c/Program Files/Tessaly Suite"
+    user_nt_was=$(user_wine reg query "HKLM\\$nt" /v CurrentVersion | tr -d '\r' | awk '$1 == "CurrentVersion" {print $3}')
+    user_wine reg add "HKLM\\$nt" /v CurrentVersion /d 5.1 /f >/dev/null
+    user_wine reg add "$suite_key" /v Installdir /d "1.0,$suite_win" /f >/dev/null
+    mkdir -p "$user_suite/Data"; printf 'old\r\n' >"$user_suite/Data/vexo_regions.txt"; chmod 700 "$user_suite/Data"
+    user_script=$(winpath "$user_bin/QuorlenStatus.vbs")
+    user_wine cmd /v:on /c "cscript //nologo $user_script & echo !errorlevel!" | tr -d '\r' >"$bench/answer"
+    answered; expect 1 "looking at $list_win failed"
+    out=$(WINEDEBUG=fixme+advapi,+eventlog user_wine "$user_bin/UnattendedLauncher.exe" service 60000 \
+        'C:\windows\system32\cscript.exe' //nologo "$user_script" /run | tr -d '\r')
+    [[ "$out" == *"exit 1"* ]] || fail "with /run: '$(grep '^exit' <<<"$out")', not exit 1"
+    grep -qE 'fixme:advapi:ReportEventW \([0-9A-F]+,0x0001,0x0000,0x00000004,' <<<"$out" || fail "no event 4: $out"
     ;;
 *) echo "unknown case $case_name"; exit 2 ;;
 esac

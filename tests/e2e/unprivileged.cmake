@@ -1,7 +1,8 @@
 # Quorlen.exe run by an account without rights, in a prefix and wineserver of its own:
 # `ctest -L unprivileged` runs these alone. Run by bash directly, not through the emulator.
 foreach(case StaleStagedFileReadOnly ReadOnlyListIsReplaced NoWriteAccessLeavesAllAsItWas
-             NoConfigurationInAWindowsFolderItCannotWrite UnlistableDataFolder)
+             NoConfigurationInAWindowsFolderItCannotWrite UnlistableDataFolder
+             CopyNeverWiderThanTheList)
     set(name "Unprivileged.${case}")
     add_test(NAME ${name}
         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/unprivileged.sh ${CMAKE_SOURCE_DIR}/scripts

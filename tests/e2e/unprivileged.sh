@@ -40,7 +40,7 @@ reset() {
     chown "$owner" "$drive" "$drive/windows"
     chmod 755 "$drive" "$drive/windows"
     rm -rf "$suite"
-    rm -f "$staged" "$log" "$ini" "$root_copy"
+    rm -f "$staged" "$log" "$ini" "$root_copy" "$bench/watched"
     user_wine reg delete "$session" /v PendingFileRenameOperations /f >/dev/null 2>&1
 }
 reset
@@ -149,6 +149,28 @@ NoConfigurationInAWindowsFolderItCannotWrite)
     cmp -s "$payload" "$list" || fail "the installed list is not the payload"
     [ ! -e "$ini" ] || fail "a configuration file appeared"
     [ ! -e "$log" ] || fail "a log appeared: $(tr -d '\r' <"$log")"
+    ;;
+CopyNeverWiderThanTheList)
+    # A Data folder whose new files others may write, a list that only its owner may:
+    # another account watches for the copy beside it and must never find it writable,
+    # nor the new list. (Wine keeps permissions as mode bits: a DACL set back does not
+    # give the very mode it came from, so the mode itself proves nothing here.)
+    install_suite_for_user
+    chmod 777 "$suite/Data"
+    setfacl -d -m u::rw,g::rw,o::rw "$suite/Data"
+    chmod 600 "$list"
+    touch "$beside"
+    runuser -u nobody -- test -w "$beside" || fail "set-up: others cannot write the folder's new files"
+    rm -f "$beside" "$bench/watched"
+    runuser -u nobody -- bash -c 'while [ ! -e "$2" ]; do [ -w "$1" ] && { echo writable; exit; }; done' \
+        _ "$beside" "$bench/watched" >"$bench/watcher.out" 2>&1 &
+    spy=$!
+    run_as_user box
+    touch "$bench/watched"; wait "$spy"
+    ! grep -q writable "$bench/watcher.out" || fail "another account could write the copy during the run"
+    [ "$box_text" = "Install Completed" ] || fail "box said '$box_text'"
+    cmp -s "$payload" "$list" || fail "the installed list is not the payload"
+    ! runuser -u nobody -- test -w "$list" || fail "others may write the new list: $(stat -c %A "$list")"
     ;;
 UnlistableDataFolder)
     # A Data folder the account may write but not list: whether a list is there is not

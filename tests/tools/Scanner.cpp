@@ -1,8 +1,9 @@
 // Plays an on-access virus scanner: opens a file as soon as it can (the moment its
 // writer closes it) with read sharing only, prints "held", and holds it for a while.
 // Usage: Scanner.exe PATH HOLD_MS WAIT_MS [DELETE]
-// With DELETE, it deletes that file once it holds PATH, as a share's server may take the
-// first half of a replacing rename (the delete) while the second one waits for the scanner.
+// With DELETE, it deletes that file half a second into the hold, as a share's server
+// carries out the first half of a replacing rename (the delete) while the second half
+// waits for the scanner.
 // Exits 0 once it held the file, 1 when the file never could be opened in WAIT_MS.
 #include <windows.h>
 
@@ -23,9 +24,16 @@ int main(int argc, char** argv) {
                                   0, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             printf("held\n");
-            if (argc > 4) printf("%s\n", DeleteFileA(argv[4]) ? "deleted" : "not deleted");
             fflush(stdout);
-            Sleep(strtoul(argv[2], nullptr, 10));
+            DWORD hold = strtoul(argv[2], nullptr, 10);
+            if (argc > 4) {
+                const DWORD first = hold < 500 ? hold : 500;
+                Sleep(first);
+                hold -= first;
+                printf("%s\n", DeleteFileA(argv[4]) ? "deleted" : "not deleted");
+                fflush(stdout);
+            }
+            Sleep(hold);
             CloseHandle(file);
             return 0;
         }
