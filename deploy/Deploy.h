@@ -70,12 +70,12 @@ int DeleteFilesFromTemp(const char* folder);
 // Appends vexo_regions.txt to dataFolder in place and, when that file's date matches,
 // replaces it: a checked copy of the list is made beside it, the list itself is kept
 // beside it as vexo_regions.txt.old (its bytes, date, attributes and DACL; without it
-// nothing is replaced), the copy is given the list's DACL and renamed over it, or, when the rename fails (the list in use), that copy's move is
-// registered for the next start (never onto a network volume or a subst drive, where it
-// cannot happen). A copy whose move an earlier run registered is taken as it is. The
-// installed list is never written, only replaced whole; an absent one (the search says
-// so, not merely fails) whose whole copy waits beside it (a rename cut short) is renamed
-// into place.
+// nothing is replaced), the copy is given the list's DACL and renamed over it, or, when
+// the rename fails (the list in use), that copy's move is registered for the next start
+// (never onto a network volume or a subst drive, where it cannot happen). A copy whose
+// move an earlier run registered is taken as it is. The installed list is never written,
+// only replaced whole; an absent one (the search says so, not merely fails) whose whole
+// copy waits beside it (a rename cut short) is renamed into place.
 // *replaced: 1 as soon as the date matched or such a copy was found; 0 when the file is
 // absent, cannot be looked for, or its date differs or cannot be read; untouched when a
 // path cannot be formed.
