@@ -290,8 +290,7 @@ int ReplaceFound(const char* target, PathBuffer& source, int* replaced, ReplaceR
     }
 
     // The bit is cleared only now that the new list is about to take the list's place,
-    // and put back when it does not.
-    // Through a handle that found the list with one name only: a list that is also
+    // and put back when it does not; and only on a list with one name: one that is also
     // another file's name keeps its bit, and the rename over it then fails safely.
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && !SetReadOnly(target, false)) {

@@ -54,7 +54,8 @@ void UpdateFromStaging(PathBuffer& target, const char* tempCopy, int* replaced,
     SetReplacementOutcome(outcome, target, report);
     if (*replaced == 1) {
         // The date matched; when the copy and its reboot-time fallback both failed the
-        // installed list is still the old one, and the user must not be told otherwise.
+        // installed list is still the old one (or gone, its whole copy waiting for the
+        // next run), and the user must not be told otherwise.
         ShowMessage(outcome, replacedResult == 1 ? IDS_INSTALL_COMPLETED : IDS_INSTALL_FAILED);
     } else {
         // A list whose date cannot be read (held for writing), or that cannot even be

@@ -45,6 +45,8 @@ cleanup() {
     [ -n "$holder" ] && { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; }
     windows winxp "${nt_was:-6.1}" -
     rm -rf "$(dirname "$(suite_data)")" "$(prefix_dir)/drive_c/doomed.txt" "$staged" "$bench/stand-in"
+    [ "$case_name" != RunAgreesWithTheEvent ] ||
+        wine_cmd reg add 'HKCU\Environment' /v TMP /d 'C:\users\root\Temp' /f >/dev/null 2>&1
     [ -n "${user_suite:-}" ] || return 0
     rm -rf "$user_suite"
     user_wine reg delete "$suite_key" /f >/dev/null 2>&1
@@ -194,7 +196,9 @@ RunAgreesWithTheEvent)
     run_outcome 3 0
     install_suite; mkdir "$list.new"; hold_list || fail "set-up: the list could not be held open"; run_outcome 4 1603
     install_suite; rm "$list"; mkdir "$list"; run_outcome 4 1
-    install_suite; mkdir -p "$staged"; run_outcome 5 1603
+    # A temp folder that is not there: no staging folder can be made in it.
+    install_suite; wine_cmd reg add 'HKCU\Environment' /v TMP /d 'C:\QuorlenNoTemp' /f >/dev/null
+    run_outcome 5 1603; wine_cmd reg add 'HKCU\Environment' /v TMP /d 'C:\users\root\Temp' /f >/dev/null
     install_suite; cp "$payload" "$list"; run_outcome 6 0
     ;;
 DataFolderClosedToTheAccount)

@@ -41,6 +41,7 @@ reset() {
     chmod 755 "$drive" "$drive/windows"
     rm -rf "$suite"
     rm -f "$staged" "$log" "$ini" "$root_copy" "$bench/watched"
+    rm -rf $(staging_left "$(dirname "$staged")")
     user_wine reg delete "$session" /v PendingFileRenameOperations /f >/dev/null 2>&1
 }
 reset
