@@ -19,12 +19,13 @@ BOOL SetInformation(HANDLE file, void* information, ULONG size, FILE_INFORMATION
     return TRUE;
 }
 
-}  // namespace
-
+// The number of names (hard links) of the open file; 0 when it cannot be read.
 DWORD LinkCount(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info;
     return GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
 }
+
+}  // namespace
 
 bool HasOtherNames(const char* path) {
     ScopedHandle file(CreateFileA(path, FILE_READ_ATTRIBUTES,

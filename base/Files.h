@@ -8,9 +8,6 @@
 #include <windows.h>
 #include <stddef.h>
 
-// The number of names (hard links) of the open file; 0 when it cannot be read.
-DWORD LinkCount(HANDLE file);
-
 // True when path names an existing file that has more than one name: whatever is
 // written through such a name lands in another file too. False for anything else (no
 // such file, one name, a device or volume that counts none).
